@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need.  As root it
+# installs what is missing with apt; otherwise it names what to install.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ g++-multilib pkg-config   # both targets
+  qemu-user                                       # runs the i386 tests
+  googletest libbenchmark-dev                     # tests and benchmarks
+  binutils                                        # nm / readelf ABI checks
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing Debian packages: ${missing[*]}" >&2
+  echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
