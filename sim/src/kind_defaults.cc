@@ -37,7 +37,7 @@ Interface new_interface(IfType type, IfIndex ifindex, std::string name) {
     itf.ethernet =
         type == IfType::ethernet || type == IfType::mgmt_ether || type == IfType::port_channel;
     itf.is_vlan = type == IfType::vlan_if;
-    itf.switching = type == IfType::vlan_if;
+    itf.switching = type == IfType::vlan_if; // it bridges into its VLAN
     itf.loopback = type == IfType::loopback;
     itf.native_p2p = is_tunnel(type);
     itf.null0 = type == IfType::null0;
