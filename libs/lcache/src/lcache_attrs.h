@@ -1,0 +1,92 @@
+// Descriptors of the attributes that several operations handle alike: the
+// one-bit flags and the four extension slots.  The refresh, the queries
+// and the notifications all read these tables, so an attribute's bit, row,
+// peer call and field are written down exactly once.
+#pragma once
+
+#include "lcache_internal.h"
+#include "netif.h"
+
+namespace lc {
+
+// A boolean kept as one bit of `flags` or `flags2`.
+struct FlagAttr {
+    uint32_t bit; // dirty / sync_mask bit
+    lcache_stat_row_t row;
+    uint32_t (*peer)(uint32_t iod); // the interface manager's own query
+    uint8_t lcache_if_entry_t::*field;
+    uint8_t mask;
+};
+
+inline constexpr FlagAttr kSwitchportFlag{LCACHE_ATTR_SWITCHPORT, LCACHE_STAT_SWITCHPORT,
+                                          netif_is_switchport, &lcache_if_entry_t::flags,
+                                          LCACHE_FLAG_SWPORT};
+inline constexpr FlagAttr kSwitchingFlag{LCACHE_ATTR_SWITCHING, LCACHE_STAT_SWITCHING,
+                                         netif_is_switching_enabled_on_iod,
+                                         &lcache_if_entry_t::flags, LCACHE_FLAG_SW};
+inline constexpr FlagAttr kLinkupFlag{LCACHE_ATTR_LINKUP, LCACHE_STAT_LINKUP, netif_is_linkup,
+                                      &lcache_if_entry_t::flags, LCACHE_FLAG_LINKUP};
+inline constexpr FlagAttr kProtoupFlag{LCACHE_ATTR_PROTOUP, LCACHE_STAT_PROTOUP, netif_is_protoup,
+                                       &lcache_if_entry_t::flags, LCACHE_FLAG_PROTOUP};
+inline constexpr FlagAttr kEthernetFlag{LCACHE_ATTR_ETHERNET, LCACHE_STAT_ETHERNET,
+                                        netif_is_ethernet, &lcache_if_entry_t::flags,
+                                        LCACHE_FLAG_ETH};
+inline constexpr FlagAttr kIsVlanFlag{LCACHE_ATTR_IS_VLAN, LCACHE_STAT_IS_VLAN, netif_is_vlan,
+                                      &lcache_if_entry_t::flags, LCACHE_FLAG_ISVLAN};
+inline constexpr FlagAttr kNullFlag{LCACHE_ATTR_NULL, LCACHE_STAT_NULL, netif_is_null0,
+                                    &lcache_if_entry_t::flags, LCACHE_FLAG_NULL};
+inline constexpr FlagAttr kP2pFlag{LCACHE_ATTR_P2P, LCACHE_STAT_P2P, netif_is_native_p2p,
+                                   &lcache_if_entry_t::flags2, LCACHE_FLAG2_P2P};
+inline constexpr FlagAttr kLoopbackFlag{LCACHE_ATTR_LOOPBACK, LCACHE_STAT_LOOPBACK,
+                                        netif_is_loopback, &lcache_if_entry_t::flags2,
+                                        LCACHE_FLAG2_LO};
+
+inline bool flag_value(const lcache_if_entry_t &entry, const FlagAttr &f) {
+    return (entry.*f.field & f.mask) != 0;
+}
+
+// Stores bit 0 of a peer's answer: only that bit is the flag.
+inline void store_flag(lcache_if_entry_t &entry, const FlagAttr &f, uint32_t answer) {
+    if (answer & 1)
+        entry.*f.field |= f.mask;
+    else
+        entry.*f.field &= static_cast<uint8_t>(~f.mask);
+}
+
+// Asks the peer, stores the flag, clears its bit.
+inline void fetch_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
+    store_flag(entry, f, f.peer(entry.iod));
+    entry.dirty &= ~f.bit;
+}
+
+// One of the four extension slots.
+struct ExtSlot {
+    unsigned index; // into ext_fn / ext_key
+    uint32_t bit;
+    lcache_stat_row_t row;
+    uint32_t lcache_if_entry_t::*value;
+    uint32_t lcache_if_entry_t::*size;
+};
+
+inline constexpr ExtSlot kExtSlots[4] = {
+    {0, LCACHE_ATTR_EXT, LCACHE_STAT_EXT, &lcache_if_entry_t::extn, &lcache_if_entry_t::extn_size},
+    {1, LCACHE_ATTR_EXT1, LCACHE_STAT_EXT1, &lcache_if_entry_t::extn1,
+     &lcache_if_entry_t::extn1_size},
+    {2, LCACHE_ATTR_EXT2, LCACHE_STAT_EXT2, &lcache_if_entry_t::extn2,
+     &lcache_if_entry_t::extn2_size},
+    {3, LCACHE_ATTR_EXT3, LCACHE_STAT_EXT3, &lcache_if_entry_t::extn3,
+     &lcache_if_entry_t::extn3_size},
+};
+
+// The slot's value as its owner's conversion callback derives it from the
+// private data under `key` (the size lands in the entry), or, without a
+// callback, the interface manager's own extension value.
+inline uint32_t fetch_ext_value(lcache_if_entry_t &entry, const ExtSlot &s, uint32_t key) {
+    if (lcache_ext_fn fn = lcache.attr.ext_fn[s.index]) {
+        uint32_t data = netif_get_private_data(entry.iod, key, &(entry.*s.size));
+        return fn(data, entry.*s.size);
+    }
+    return netif_get_extension(entry.iod, key);
+}
+
+} // namespace lc

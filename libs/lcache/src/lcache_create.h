@@ -1,0 +1,17 @@
+// Entry lookup and creation, for the library's own callers.
+#pragma once
+
+#include "lcache_internal.h"
+
+namespace lc {
+
+// lcache_if_create_entry_by_if / _by_iod / lcache_find_entry_by_iod.
+lcache_if_entry_t *create_entry(uint32_t if_index, uint32_t iod, uint32_t pi, uint32_t lif);
+lcache_if_entry_t *create_entry_by_iod(uint32_t iod);
+lcache_if_entry_t *find_entry_by_iod(uint32_t iod);
+
+// The entry of `if_index`: created when missing if create_on_miss is set,
+// else only looked up in the if table.
+lcache_if_entry_t *find_entry_by_if(uint32_t if_index);
+
+} // namespace lc

@@ -1,0 +1,149 @@
+// Private data and the four extension slots.  One slot can be filled three
+// ways: the refresh (conversion callback with the slot's owner key), the
+// getter (the interface manager's extension value, caller's key) and the
+// is-set test (callback if any, caller's key); whichever ran last holds.
+#include "lcache_attrs.h"
+#include "lcache_create.h"
+
+namespace lc {
+
+namespace {
+
+// Gate of a slot's getter and is-set test: the slot's bit and the iod table.
+lcache_if_entry_t *slot_entry(uint32_t iod, const ExtSlot &s) {
+    if (all_set(lcache.attr.sync_mask, s.bit | LCACHE_ATTR_IOD))
+        if (lcache_if_entry_t *entry = find_entry_by_iod(iod))
+            return entry;
+    ++lcache.stats.misses[s.row];
+    return nullptr;
+}
+
+bool slot_dirty(const lcache_if_entry_t &entry, const ExtSlot &s) {
+    if (entry.dirty & s.bit) {
+        ++lcache.stats.misses[s.row];
+        return true;
+    }
+    ++lcache.stats.hits[s.row];
+    return false;
+}
+
+// A zero extension is asked for again at the next call.
+uint32_t settle(lcache_if_entry_t &entry, const ExtSlot &s) {
+    if (entry.*s.value != 0)
+        entry.dirty &= ~s.bit;
+    else
+        entry.dirty |= s.bit;
+    return entry.*s.value;
+}
+
+template <unsigned I> uint32_t get_extension(uint32_t iod, uint32_t key) {
+    const ExtSlot &s = kExtSlots[I];
+    lcache_if_entry_t *entry = slot_entry(iod, s);
+    if (!entry)
+        return netif_get_extension(iod, key);
+    if (slot_dirty(*entry, s))
+        entry->*s.value = netif_get_extension(iod, key);
+    return settle(*entry, s);
+}
+
+template <unsigned I> uint32_t is_extension_set(uint32_t iod, uint32_t key) {
+    const ExtSlot &s = kExtSlots[I];
+    lcache_if_entry_t *entry = slot_entry(iod, s);
+    if (!entry)
+        return netif_is_extension_set(iod, key);
+    if (slot_dirty(*entry, s))
+        entry->*s.value = fetch_ext_value(*entry, s, key);
+    return settle(*entry, s) != 0;
+}
+
+// The owning service writes the value itself; no gate.
+template <unsigned I> uint32_t set_extension(uint32_t iod, uint32_t value) {
+    const ExtSlot &s = kExtSlots[I];
+    if (lcache_if_entry_t *entry = find_entry_by_iod(iod)) {
+        ++lcache.stats.updates[s.row];
+        entry->*s.value = value;
+        entry->dirty &= ~s.bit;
+    }
+    return 1;
+}
+
+// Private data is served from slot 0 only when its owner converts it.
+bool private_data_gate() {
+    return lcache.attr.ext_fn[0] &&
+           all_set(lcache.attr.sync_mask, LCACHE_ATTR_EXT | LCACHE_ATTR_IOD);
+}
+
+} // namespace
+
+} // namespace lc
+
+extern "C" {
+
+uint32_t lcache_netif_get_extension(uint32_t iod, uint32_t key) {
+    return lc::get_extension<0>(iod, key);
+}
+uint32_t lcache_netif_get_extension1(uint32_t iod, uint32_t key) {
+    return lc::get_extension<1>(iod, key);
+}
+uint32_t lcache_netif_get_extension2(uint32_t iod, uint32_t key) {
+    return lc::get_extension<2>(iod, key);
+}
+uint32_t lcache_netif_get_extension3(uint32_t iod, uint32_t key) {
+    return lc::get_extension<3>(iod, key);
+}
+
+uint32_t lcache_netif_is_extension_set(uint32_t iod, uint32_t key) {
+    return lc::is_extension_set<0>(iod, key);
+}
+uint32_t lcache_netif_is_extension1_set(uint32_t iod, uint32_t key) {
+    return lc::is_extension_set<1>(iod, key);
+}
+uint32_t lcache_netif_is_extension2_set(uint32_t iod, uint32_t key) {
+    return lc::is_extension_set<2>(iod, key);
+}
+uint32_t lcache_netif_is_extension3_set(uint32_t iod, uint32_t key) {
+    return lc::is_extension_set<3>(iod, key);
+}
+
+uint32_t lcache_netif_set_extension(uint32_t iod, uint32_t, uint32_t value) {
+    return lc::set_extension<0>(iod, value);
+}
+uint32_t lcache_netif_set_extension1(uint32_t iod, uint32_t, uint32_t value) {
+    return lc::set_extension<1>(iod, value);
+}
+uint32_t lcache_netif_set_extension2(uint32_t iod, uint32_t, uint32_t value) {
+    return lc::set_extension<2>(iod, value);
+}
+uint32_t lcache_netif_set_extension3(uint32_t iod, uint32_t, uint32_t value) {
+    return lc::set_extension<3>(iod, value);
+}
+
+// On the cached path the owner key is always the slot's own.
+uint32_t lcache_netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *size) {
+    const lc::ExtSlot &s = lc::kExtSlots[0];
+    const lcache_ext_fn convert = lcache.attr.ext_fn[0];
+    lcache_if_entry_t *entry = lc::private_data_gate() ? lc::find_entry_by_iod(iod) : nullptr;
+    if (!entry) {
+        ++lcache.stats.misses[s.row];
+        uint32_t data = netif_get_private_data(iod, key, size);
+        return convert ? convert(data, *size) : data;
+    }
+    if (lc::slot_dirty(*entry, s))
+        entry->extn = lc::fetch_ext_value(*entry, s, lcache.attr.ext_key[0]);
+    lc::settle(*entry, s);
+    *size = entry->extn_size;
+    return entry->extn;
+}
+
+uint32_t lcache_netif_update_private_data(uint32_t iod, uint32_t, uint32_t value, uint32_t size) {
+    if (!lc::private_data_gate())
+        return 1;
+    lcache_if_entry_t *entry = lc::find_entry_by_iod(iod);
+    if (!entry)
+        return 0;
+    ++lcache.stats.updates[LCACHE_STAT_EXT];
+    entry->extn = value;
+    entry->extn_size = size;
+    return 1;
+}
+}

@@ -1,0 +1,57 @@
+// Invalidation: a flush marks attributes dirty so the next use fetches
+// them again; it never throws a value away.
+#include "lcache_flush.h"
+#include "lcache_create.h"
+#include "lcache_refresh.h"
+#include "lcache_tables.h"
+
+extern "C" {
+
+void lcache_flush_if_entry(lcache_if_entry_t *entry, uint32_t option) {
+    if (!entry)
+        return;
+    LC_TRACE("Flushing cache for if-index=0x%x, iod=%d, opt=0x%x\n", entry->if_index, entry->iod,
+             option);
+    entry->dirty |= lc::flush_mask(option);
+}
+
+void lcache_if_flush_if(uint32_t if_index, uint32_t option) {
+    lcache_flush_if_entry(lc::create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, LCACHE_NO_LIF),
+                          option);
+}
+
+void lcache_if_flush_iod(uint32_t iod, uint32_t option) {
+    lcache_flush_if_entry(lc::create_entry_by_iod(iod), option);
+}
+
+void lcache_if_flush_pi(uint32_t pi, uint32_t option) {
+    lcache_flush_if_entry(lcache_if_create_entry_by_pi(pi), option);
+}
+
+void lcache_if_flush_lif(uint32_t lif, uint32_t option) {
+    lcache_flush_if_entry(lcache_if_create_entry_by_lif(lif), option);
+}
+
+uint32_t lcache_if_flush_all(uint32_t option) {
+    if (!lcache_enabled)
+        return 0;
+    ht_iterator_t it;
+    if (!ht_iterator_init(&it, &lcache.if_table, 0, lcache.if_table.num_buckets)) {
+        LC_ERROR("Couldn't init iterator\n");
+        return 0;
+    }
+    while (void *entry = ht_iterator_next(&it, 0))
+        lcache_flush_if_entry(static_cast<lcache_if_entry_t *>(entry), option);
+    return 1;
+}
+
+uint32_t lcache_if_update_if(uint32_t if_index) {
+    if (!lcache_enabled)
+        return 0;
+    lcache_if_entry_t *entry = lc::lookup(lc::kIfTable, if_index);
+    if (!entry)
+        return 0;
+    ++lcache.stats.upd_if;
+    return static_cast<uint32_t>(lc::refresh_entry(entry, 0));
+}
+}

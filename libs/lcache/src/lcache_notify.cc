@@ -1,0 +1,200 @@
+// Physical, L2, L3 and L3-parameter change notifications: store what the
+// record says, refetch what it says changed, and create or remove entries
+// as the interface comes and goes.
+#include "lcache_notify.h"
+#include "if_index.h"
+#include "lcache_create.h"
+#include "lcache_refresh.h"
+#include "platform_util.h"
+
+namespace lc {
+
+namespace {
+
+constexpr uint8_t kPhyStateDown = 2; // the interface is gone
+constexpr uint8_t kL3StateUp = 1;
+constexpr uint32_t kParamMtuChanged = 12; // bit of the changed-parameters bitset
+
+bool keys_follow_another(uint8_t type) {
+    return type == IF_TYPE_SUBIF || type == IF_TYPE_PORT_CHANNEL;
+}
+
+// The interface's state and values as an L3 record reports them.
+void apply_l3_record(lcache_if_entry_t &entry, const lcache_l3_msg_t &msg, uint8_t type) {
+    const uint32_t sync = lcache.attr.sync_mask;
+    const uint32_t iod = msg.iod;
+    refetch_notified_flag(entry, kLinkupFlag);
+    refetch_notified_flag(entry, kProtoupFlag);
+    if (sync & LCACHE_ATTR_MAC) {
+        ++lcache.stats.updates[LCACHE_STAT_MAC];
+        memcpy(entry.mac, lcache_get_if_src_mac_addr(iod), sizeof entry.mac);
+    }
+    if (sync & LCACHE_ATTR_SWITCHPORT) {
+        ++lcache.stats.updates[LCACHE_STAT_SWITCHPORT];
+        store_flag(entry, kSwitchportFlag, netif_is_switchport(iod));
+    }
+    // A GRE tunnel's record does not carry its MTU.
+    if ((sync & LCACHE_ATTR_MTU) && type != IF_TYPE_GRE_TUNNEL) {
+        entry.mtu = static_cast<uint16_t>(msg.mtu);
+        ++lcache.stats.updates[LCACHE_STAT_MTU];
+    }
+    if (msg.state == kL3StateUp) {
+        // Coming up can change the addressing: refetch what is dirty.
+        if (type == IF_TYPE_MGMT_ETHER)
+            entry.dirty |= LCACHE_ATTR_MAC;
+        lcache_netif_get_if_mac_addr(iod);
+        lcache_netif_get_if_encaptype(iod);
+        entry.dirty |= LCACHE_ATTR_ETHERNET;
+        lcache_netif_is_ethernet(iod);
+    }
+    if (keys_follow_another(type)) {
+        redo_hardware_keys(entry);
+        refresh_entry(&entry, 0);
+    }
+}
+
+} // namespace
+
+void store_l2_record(lcache_if_entry_t &entry, const lcache_l2_msg_t &msg) {
+    const uint32_t sync = lcache.attr.sync_mask;
+    if (sync & LCACHE_ATTR_MAC) {
+        ++lcache.stats.updates[LCACHE_STAT_MAC];
+        memcpy(entry.mac, msg.mac, sizeof entry.mac);
+    }
+    if (sync & LCACHE_ATTR_MTU) {
+        ++lcache.stats.updates[LCACHE_STAT_MTU];
+        entry.mtu = static_cast<uint16_t>(msg.mtu);
+    }
+    if (msg.state != 0 && (sync & LCACHE_ATTR_VLAN)) {
+        ++lcache.stats.updates[LCACHE_STAT_VLAN];
+        entry.vlan =
+            static_cast<uint16_t>((msg.mode_flags & LCACHE_L2_VLAN_A) ? msg.vlan_a : msg.vlan_b);
+    }
+    if (sync & LCACHE_ATTR_SWITCHPORT) {
+        ++lcache.stats.updates[LCACHE_STAT_SWITCHPORT];
+        store_flag(entry, kSwitchportFlag, netif_is_switchport(msg.iod));
+    }
+    if (sync & LCACHE_ATTR_SWITCHING) {
+        ++lcache.stats.updates[LCACHE_STAT_SWITCHING];
+        store_flag(entry, kSwitchingFlag, netif_is_switching_enabled_on_iod(msg.iod));
+    }
+}
+
+} // namespace lc
+
+extern "C" {
+
+int32_t lcache_update_phy_state(const lcache_state_msg_t *record) {
+    if (!lcache_enabled)
+        return 0;
+    const lcache_state_msg_t msg = lc::copy_record(record);
+    ++lcache.stats.upd_phy;
+    lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
+    LC_TRACE("Interface %s (iod %d): entry 0x%x, state %d\n", netif_get_if_name(msg.iod), msg.iod,
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(entry)), msg.state);
+    if (msg.state == lc::kPhyStateDown) {
+        if (!entry)
+            return 0;
+        LC_TRACE("Deleting lcache entry for if-iod %d on phy-change.", msg.iod);
+        lcache_if_remove_entry_by_iod(msg.iod);
+        return 1;
+    }
+    if (entry) {
+        // The link is up; the bit is left as it is, so a pending refetch
+        // still happens.
+        entry->flags |= LCACHE_FLAG_LINKUP;
+        return 1;
+    }
+    LC_TRACE("Creating lcache entry for if-iod %d on phy-change.", msg.iod);
+    lc::create_entry_by_iod(msg.iod);
+    return 1;
+}
+
+int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
+    if (!lcache_enabled)
+        return -1;
+    const lcache_l2_msg_t msg = lc::copy_record(record);
+    ++lcache.stats.upd_l2;
+    uint8_t type = 0;
+    if (uint32_t status = if_index_get_type(msg.if_index, &type)) {
+        LC_ERROR(" Invalid interface index 0x%x\n", msg.if_index);
+        return static_cast<int32_t>(status);
+    }
+    LC_TRACE("L2 protocol-change update for interface %s (iod %d)\n", netif_get_if_name(msg.iod),
+             msg.iod);
+    lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
+    if (!entry)
+        return -1;
+    // An Ethernet port's link state comes with its phy notifications.
+    if (type != IF_TYPE_ETH_PORT)
+        lc::refetch_notified_flag(*entry, lc::kLinkupFlag);
+    lc::refetch_notified_flag(*entry, lc::kProtoupFlag);
+    lc::store_l2_record(*entry, msg);
+    if (lc::keys_follow_another(type)) {
+        lc::redo_hardware_keys(*entry);
+        lc::refresh_entry(entry, 0);
+    }
+    return 0;
+}
+
+int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
+    if (!lcache_enabled)
+        return -1;
+    lcache_l3_msg_t msg = lc::copy_record(record);
+    uint8_t type = 0;
+    if (uint32_t status = if_index_get_type(msg.if_index, &type)) {
+        LC_ERROR(" Invalid interface index 0x%x\n", msg.if_index);
+        return static_cast<int32_t>(status);
+    }
+    if (msg.iod == LCACHE_NO_IOD) {
+        uint32_t status = netif_get_iod_frm_ifindex(msg.if_index, &msg.iod);
+        // The caller's record learns the iod (or whatever the query left).
+        memcpy(reinterpret_cast<unsigned char *>(record) + offsetof(lcache_l3_msg_t, iod), &msg.iod,
+               sizeof msg.iod);
+        if (status != 0) {
+            LC_ERROR("netif_get_iod_frm_ifindex failed for if-index 0x%x, err: 0x%x\n",
+                     msg.if_index, status);
+            return static_cast<int32_t>(status);
+        }
+    }
+    ++lcache.stats.upd_l3;
+    LC_TRACE("L3 Protocol-change update for interface %s (iod %d)\n", netif_get_if_name(msg.iod),
+             msg.iod);
+    const uint32_t l3_track = lcache.attr.l3_track;
+    lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
+    if (!entry) {
+        if (l3_track && msg.state == lc::kL3StateUp) {
+            LC_TRACE("Creating lcache entry for if-iod %d on l3-change.", msg.iod);
+            lc::create_entry_by_iod(msg.iod);
+            return 0;
+        }
+        LC_TRACE("Not creating cache entry for if-iod %d on l3-change, %d, state: %d", msg.iod,
+                 l3_track, msg.state);
+        return -1;
+    }
+    if (l3_track && msg.state != lc::kL3StateUp) {
+        LC_TRACE("Removing lcache entry for if-iod %d on l3-change.", msg.iod);
+        lcache_if_remove_entry_by_iod(msg.iod);
+        return 0;
+    }
+    lc::apply_l3_record(*entry, msg, type);
+    return 0;
+}
+
+int32_t lcache_update_l3_param(const lcache_state_msg_t *record, const uint32_t *changes) {
+    if (!lcache_enabled)
+        return 0;
+    const lcache_state_msg_t msg = lc::copy_record(record);
+    ++lcache.stats.upd_l3_param;
+    LC_TRACE("Phy state update for interface %s (iod %d)\n", netif_get_if_name(msg.iod), msg.iod);
+    lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
+    if (!entry)
+        return 0;
+    if (changes && bitset_is_bit_set(changes, lc::kParamMtuChanged)) {
+        LC_TRACE("MTU change for interface iod %d\n", msg.iod);
+        entry->mtu = static_cast<uint16_t>(netif_get_if_mtu(msg.iod));
+    }
+    lc::refetch_notified_flag(*entry, lc::kP2pFlag);
+    return 1;
+}
+}

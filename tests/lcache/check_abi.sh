@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The exported ABI of liblcache.so: only the allowed names are exported,
+# the nine peer fallbacks are exported functions, the library needs the
+# port-channel database stub, and nothing is bound symbolically (so a peer
+# library loaded earlier replaces a fallback for the library's own calls).
+set -euo pipefail
+lib=$1
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+fallbacks="agg_get_pc_mbr_ifidx_from_rbh dmap_lib_si_to_ifidx dmap_lib_ifidx_to_di
+dmap_lib_bd_to_di phyport_gldb_get_ifindex_port_mode vlan_get_bd vlan_get_bd_and_primary_vlan
+lifsvc_query_ifindex_to_lif lifsvc_query_lif_to_ifindex"
+
+defined=$(nm -D --defined-only "$lib" | awk '{print $2, $3}')
+allowed='^(lcache|lcache_.*|__lcache_mem_type_t_find|__lcache_mem_type_t_str2enum|dmap_espan_session_bit_mask_t)$'
+while read -r type name; do
+  [ -z "$name" ] && continue
+  case " $(echo $fallbacks) " in *" $name "*) continue ;; esac
+  [[ $name =~ $allowed ]] || fail "exported name outside the ABI: $name ($type)"
+done <<<"$defined"
+
+for f in $fallbacks; do
+  grep -qx "T $f" <<<"$defined" || fail "fallback $f is not an exported function"
+done
+for v in lcache lcache_enabled lcache_error_cb lcache_do_sync lcache_print_str dmap_espan_session_bit_mask_t; do
+  grep -qE "^[BD] $v\$" <<<"$defined" || fail "global $v is not exported"
+done
+
+dyn=$(readelf -d "$lib")
+grep -q 'NEEDED.*\[libagg_sdb_stub.so\]' <<<"$dyn" || fail "no NEEDED libagg_sdb_stub.so"
+if grep -qE '\(SYMBOLIC\)|FLAGS.*SYMBOLIC' <<<"$dyn"; then fail "library is bound symbolically"; fi
+
+# Every fallback the library uses itself is reached through a relocation
+# that names it (a PLT slot, or a pointer filled in by the dynamic linker),
+# never bound inside the library.
+relocs=$(readelf -rW "$lib")
+for f in $fallbacks; do
+  [ "$f" = phyport_gldb_get_ifindex_port_mode ] && continue # the library never calls it
+  grep -qE "(JUMP_SLOT|GLOB_DAT|R_X86_64_64|R_386_32) +[0-9a-f]+ +$f( |\$)" <<<"$relocs" ||
+    fail "$f is not resolved by the dynamic linker"
+done
+echo "ABI ok: $(wc -l <<<"$defined") exported names"

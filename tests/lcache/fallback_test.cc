@@ -1,0 +1,114 @@
+// A process whose peer libraries do not define the nine agg / dmap /
+// lifsvc / vlan / phyport functions: liblcache's own definitions answer 99
+// for every caller, the library's own calls included.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "agg.h"
+#include "dmap.h"
+#include "lcache.h"
+#include "lifsvc.h"
+#include "phyport.h"
+#include "sim/model_backend.h"
+#include "sim/peer_calls.h"
+#include "sim/switch.h"
+#include "trace_capture.h"
+#include "vlan_mgr.h"
+
+namespace {
+
+constexpr uint32_t kAbsent = 99;
+constexpr uint32_t kUntouched = 0xA5A5A5A5;
+
+TEST(Fallback, EachOfTheNineAnswers99AndWritesNothing) {
+    const vlan_key_t key{1, 10};
+    const std::pair<const char *, std::function<uint32_t(uint32_t *, uint16_t *)>> calls[] = {
+        {"agg_get_pc_mbr_ifidx_from_rbh",
+         [](uint32_t *out, uint16_t *) { return agg_get_pc_mbr_ifidx_from_rbh(1, 0, out); }},
+        {"dmap_lib_si_to_ifidx",
+         [](uint32_t *out, uint16_t *) { return dmap_lib_si_to_ifidx(1, out); }},
+        {"dmap_lib_ifidx_to_di",
+         [](uint32_t *out, uint16_t *) { return dmap_lib_ifidx_to_di(1, out); }},
+        {"dmap_lib_bd_to_di", [](uint32_t *out, uint16_t *) { return dmap_lib_bd_to_di(1, out); }},
+        {"phyport_gldb_get_ifindex_port_mode",
+         [](uint32_t *out, uint16_t *) { return phyport_gldb_get_ifindex_port_mode(1, out); }},
+        {"vlan_get_bd", [&](uint32_t *, uint16_t *bd) { return vlan_get_bd(key, bd); }},
+        {"vlan_get_bd_and_primary_vlan",
+         [&](uint32_t *out, uint16_t *bd) { return vlan_get_bd_and_primary_vlan(key, bd, out); }},
+        {"lifsvc_query_ifindex_to_lif",
+         [](uint32_t *out, uint16_t *) { return lifsvc_query_ifindex_to_lif(1, out); }},
+        {"lifsvc_query_lif_to_ifindex",
+         [](uint32_t *out, uint16_t *) { return lifsvc_query_lif_to_ifindex(1, out); }},
+    };
+    for (const auto &[name, call] : calls) {
+        uint32_t out = kUntouched;
+        uint16_t bd = 0xA5A5;
+        EXPECT_EQ(call(&out, &bd), kAbsent) << name;
+        EXPECT_EQ(out, kUntouched) << name;
+        EXPECT_EQ(bd, 0xA5A5) << name;
+    }
+}
+
+// The library itself, with the simulation answering only the interface
+// manager and the platform services.
+class LibraryOnFallbacks : public ::testing::Test {
+  protected:
+    LibraryOnFallbacks() : backend(model) {
+        port = model.add_ethernet(1, 1);
+        model.add_vlan(10);
+        sim::set_active_backend(&backend);
+        sim::reset_call_counts();
+        lctest::TraceCapture::clear();
+        lcache_attr attr{};
+        attr.sync_mask = 0xFFFFFFFF;
+        attr.debug_print = lctest::TraceCapture::debug_print;
+        EXPECT_EQ(lcache_init(&attr), 1u);
+    }
+    ~LibraryOnFallbacks() override {
+        lcache_cleanup();
+        sim::set_active_backend(nullptr);
+    }
+
+    sim::Switch model;
+    sim::ModelBackend backend;
+    sim::IfIndex port = 0;
+};
+
+TEST_F(LibraryOnFallbacks, ATranslationPassesThe99Through) {
+    uint32_t out = kUntouched;
+    EXPECT_EQ(lcache_dmap_lib_si_to_ifidx(model.at(port).pi, &out), kAbsent);
+    EXPECT_EQ(out, kUntouched);
+    EXPECT_EQ(lcache.stats.if_allocs, 0u) << "no entry without a translation";
+    EXPECT_EQ(sim::call_count(sim::PeerFn::dmap_lib_si_to_ifidx), 0u)
+        << "the simulation is not asked";
+}
+
+TEST_F(LibraryOnFallbacks, ARefreshedEntryHasNoHardwareKeysAndKeepsAsking) {
+    lcache_if_entry_t *entry = lcache_find_entry_by_iod(model.at(port).iod);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->pi, LCACHE_NO_PI);
+    EXPECT_EQ(entry->lif, LCACHE_NO_LIF);
+    EXPECT_EQ(entry->dirty & (LCACHE_ATTR_PI | LCACHE_ATTR_LIF), LCACHE_ATTR_PI | LCACHE_ATTR_LIF);
+    const uint64_t pi_updates = lcache.stats.updates[LCACHE_STAT_PI];
+    EXPECT_EQ(lcache_if_update_if(model.at(port).ifindex), 1u);
+    EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_PI], pi_updates + 1) << "asked again";
+    EXPECT_EQ(entry->pi, LCACHE_NO_PI);
+}
+
+TEST_F(LibraryOnFallbacks, TheVlanCacheAnswersFromAnEntryThatStaysDirty) {
+    const vlan_key_t key{1, 10};
+    for (int round = 0; round < 2; ++round) {
+        uint16_t bd = 0xA5A5;
+        EXPECT_EQ(lcache_vlan_get_bd(key, &bd), 0u);
+        EXPECT_EQ(bd, 0u);
+    }
+    EXPECT_EQ(lcache.stats.vlan_misses[LCACHE_VLAN_STAT_BD], 2u);
+    EXPECT_EQ(lcache.stats.vlan_hits[LCACHE_VLAN_STAT_BD], 0u);
+    EXPECT_NE(
+        lctest::TraceCapture::debug_text().find("lcache_vlan_get_bd: bad rv 0x63 for vlan 10\n"),
+        std::string::npos);
+}
+
+} // namespace
