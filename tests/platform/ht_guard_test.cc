@@ -91,6 +91,11 @@ TEST(HtFaultInject, FailsTheArmedOperationTheArmedNumberOfTimes) {
         ht_fault_inject(op, 5);
         ht_fault_inject(op, 0);
         EXPECT_TRUE(run());
+        ht_fault_inject_after(op, 2, 1); // two more succeed, then one fails
+        EXPECT_TRUE(run());
+        EXPECT_TRUE(run());
+        EXPECT_FALSE(run());
+        EXPECT_TRUE(run());
     }
     EXPECT_EQ(t.num_entries, 1u);
     EXPECT_EQ(ht_lookup(&t, &held.key), &held);

@@ -116,6 +116,8 @@ typedef enum ht_fault_op {
     HT_FAULT_OP_COUNT
 } ht_fault_op_t;
 PLATFORM_API void ht_fault_inject(ht_fault_op_t op, uint32_t count);
+/* The same after `skip` more calls of `op` have succeeded. */
+PLATFORM_API void ht_fault_inject_after(ht_fault_op_t op, uint32_t skip, uint32_t count);
 
 PLATFORM_END_DECLS
 

@@ -21,8 +21,8 @@ PLATFORM_BEGIN_DECLS
  * overflow record (mtrack_get_overflow_usage) instead. */
 enum { MTRACK_MAX_IDS = 8, MTRACK_MAX_TYPES = 16 };
 
-/* Registers component `id` under `name` with `num_types` type names
- * (copied by reference: they must stay valid).  Registering again replaces
+/* Registers component `id` under `name` with `num_types` type names.  The
+ * array is copied; the name strings themselves must stay valid.  Registering again replaces
  * the names and keeps the counts.  Returns nonzero on success; 0 when
  * num_types exceeds MTRACK_MAX_TYPES or every component slot is taken. */
 PLATFORM_API uint32_t mtrack_init(const char *name, uint32_t id, const char *const *type_names,

@@ -7,12 +7,18 @@
 
 namespace {
 
-// Armed by ht_fault_inject: how many more calls of each operation fail.
+// Armed by ht_fault_inject_after: how many calls of each operation still
+// succeed, then how many fail.
+uint32_t faults_skipped[HT_FAULT_OP_COUNT];
 uint32_t pending_faults[HT_FAULT_OP_COUNT];
 
 bool take_fault(ht_fault_op_t op) {
     if (pending_faults[op] == 0)
         return false;
+    if (faults_skipped[op] != 0) {
+        --faults_skipped[op];
+        return false;
+    }
     --pending_faults[op];
     return true;
 }
@@ -176,9 +182,13 @@ void ht_cleanup(ht_table_t *table) {
     memset(table, 0, sizeof *table);
 }
 
-void ht_fault_inject(ht_fault_op_t op, uint32_t count) {
-    if (static_cast<uint32_t>(op) < HT_FAULT_OP_COUNT)
-        pending_faults[op] = count;
+void ht_fault_inject(ht_fault_op_t op, uint32_t count) { ht_fault_inject_after(op, 0, count); }
+
+void ht_fault_inject_after(ht_fault_op_t op, uint32_t skip, uint32_t count) {
+    if (static_cast<uint32_t>(op) >= HT_FAULT_OP_COUNT)
+        return;
+    faults_skipped[op] = skip;
+    pending_faults[op] = count;
 }
 
 } // extern "C"

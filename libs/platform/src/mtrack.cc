@@ -22,7 +22,7 @@ struct Component {
     bool used;
     uint32_t id;
     const char *name;
-    const char *const *type_names;
+    const char *type_names[MTRACK_MAX_TYPES];
     uint32_t num_types;
     mtrack_usage_t usage[MTRACK_MAX_TYPES];
 };
@@ -87,7 +87,8 @@ uint32_t mtrack_init(const char *name, uint32_t id, const char *const *type_name
     if (!c)
         return 0;
     c->name = name;
-    c->type_names = type_names;
+    for (uint32_t t = 0; t < num_types; ++t)
+        c->type_names[t] = type_names[t];
     c->num_types = num_types;
     return 1;
 }
