@@ -8,6 +8,7 @@ packages=(
   qemu-user                                       # runs the i386 tests
   googletest libbenchmark-dev                     # tests and benchmarks
   binutils                                        # nm / readelf ABI checks
+  libcli11-dev                                    # the tools' command lines
 )
 
 missing=()
