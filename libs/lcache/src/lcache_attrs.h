@@ -89,4 +89,14 @@ inline uint32_t fetch_ext_value(lcache_if_entry_t &entry, const ExtSlot &s, uint
     return netif_get_extension(entry.iod, key);
 }
 
+// Settles a slot after a query read it: a value of 0 is no answer yet, so
+// its bit is set again and the next query asks the peer.  Returns the value.
+inline uint32_t settle_ext(lcache_if_entry_t &entry, const ExtSlot &s) {
+    if (entry.*s.value != 0)
+        entry.dirty &= ~s.bit;
+    else
+        entry.dirty |= s.bit;
+    return entry.*s.value;
+}
+
 } // namespace lc

@@ -27,15 +27,6 @@ bool slot_dirty(const lcache_if_entry_t &entry, const ExtSlot &s) {
     return false;
 }
 
-// A zero extension is asked for again at the next call.
-uint32_t settle(lcache_if_entry_t &entry, const ExtSlot &s) {
-    if (entry.*s.value != 0)
-        entry.dirty &= ~s.bit;
-    else
-        entry.dirty |= s.bit;
-    return entry.*s.value;
-}
-
 template <unsigned I> uint32_t get_extension(uint32_t iod, uint32_t key) {
     const ExtSlot &s = kExtSlots[I];
     lcache_if_entry_t *entry = slot_entry(iod, s);
@@ -43,7 +34,7 @@ template <unsigned I> uint32_t get_extension(uint32_t iod, uint32_t key) {
         return netif_get_extension(iod, key);
     if (slot_dirty(*entry, s))
         entry->*s.value = netif_get_extension(iod, key);
-    return settle(*entry, s);
+    return settle_ext(*entry, s);
 }
 
 template <unsigned I> uint32_t is_extension_set(uint32_t iod, uint32_t key) {
@@ -53,7 +44,7 @@ template <unsigned I> uint32_t is_extension_set(uint32_t iod, uint32_t key) {
         return netif_is_extension_set(iod, key);
     if (slot_dirty(*entry, s))
         entry->*s.value = fetch_ext_value(*entry, s, key);
-    return settle(*entry, s) != 0;
+    return settle_ext(*entry, s) != 0;
 }
 
 // The owning service writes the value itself; no gate.
@@ -130,7 +121,7 @@ uint32_t lcache_netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *siz
     }
     if (lc::slot_dirty(*entry, s))
         entry->extn = lc::fetch_ext_value(*entry, s, lcache.attr.ext_key[0]);
-    lc::settle(*entry, s);
+    lc::settle_ext(*entry, s);
     *size = entry->extn_size;
     return entry->extn;
 }

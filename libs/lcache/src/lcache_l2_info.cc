@@ -66,11 +66,7 @@ uint32_t fill_from_entry(lcache_if_entry_t &entry, const L2Info &out) {
     } else {
         ++lcache.stats.hits[s.row];
     }
-    if (entry.extn != 0)
-        entry.dirty &= ~s.bit;
-    else
-        entry.dirty |= s.bit;
-    *out.ext = entry.extn;
+    *out.ext = settle_ext(entry, s);
     return 0;
 }
 
