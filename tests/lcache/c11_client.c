@@ -3,8 +3,13 @@
 #include <stdio.h>
 
 #include "lcache.h"
+#include "sim/sim_c.h"
 
 int main(void) {
+    if (sim_load_leaf_switch() == 0) {
+        fprintf(stderr, "no simulated switch\n");
+        return 1;
+    }
     lcache_attr attr = {0};
     attr.sync_mask = LCACHE_ATTR_IOD | LCACHE_ATTR_LINKUP;
     if (lcache_init(&attr) != 1 || !lcache_is_enabled()) {

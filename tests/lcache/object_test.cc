@@ -3,11 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "ht.h"
 #include "lcache.h"
+#include "lcache_fixture.h"
 #include "mtrack.h"
 #include "trace_capture.h"
+
+// This program supplies its own interface manager name query: the one
+// place a trace prints text long enough to be cut.
+const std::string kLongName(300, 'n');
+extern "C" const char *netif_get_if_name(uint32_t) { return kLongName.c_str(); }
 
 namespace {
 
@@ -256,6 +263,84 @@ TEST_F(ObjectTest, CleanupReleasesTablesAndReturnsOne) {
     EXPECT_EQ(lcache_enabled, 1u) << "cleanup leaves the switch alone";
     EXPECT_EQ(lcache.attr.table_size, 16u) << "and the attribute block";
     EXPECT_EQ(lcache_cleanup(), 1u) << "a second cleanup is harmless";
+}
+
+TEST_F(ObjectTest, InfoTraceGoesToOneSinkAndAlwaysToTheHistory) {
+    struct Case {
+        bool with_print, with_printf;
+        size_t print_calls, printf_calls;
+    };
+    const Case cases[] = {{true, true, 1, 0}, {false, true, 0, 1}, {false, false, 0, 0}};
+    lcache_if_entry_t entry{};
+    entry.if_index = 0x1a001000;
+    entry.iod = 7;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.with_print << c.with_printf);
+        TraceCapture::clear();
+        histsvc_clear(kHistId);
+        lcache_attr a = base_attr(0);
+        a.debug_print = c.with_print ? TraceCapture::debug_print : nullptr;
+        a.debug_printf = c.with_printf ? TraceCapture::debug_printf : nullptr;
+        a.debug_print_arg = 9;
+        ASSERT_EQ(lcache_init(&a), 1u);
+        lcache_flush_if_entry(&entry, 2);
+
+        const char *fmt = "Flushing cache for if-index=0x%x, iod=%d, opt=0x%x\n";
+        const std::string text = "Flushing cache for if-index=0x1a001000, iod=7, opt=0x2\n";
+        ASSERT_EQ(TraceCapture::debug_print_calls.size(), c.print_calls);
+        ASSERT_EQ(TraceCapture::debug_printf_calls.size(), c.printf_calls);
+        for (const auto *calls :
+             {&TraceCapture::debug_print_calls, &TraceCapture::debug_printf_calls})
+            for (const lctest::SinkCall &call : *calls) {
+                EXPECT_EQ(call.fmt, fmt);
+                EXPECT_EQ(call.text, text);
+            }
+        if (c.print_calls) {
+            EXPECT_EQ(TraceCapture::debug_print_calls[0].arg, 9u);
+        }
+        const auto records = lctest::history(kHistId);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].header, LCACHE_HIST_INFO);
+        EXPECT_EQ(records[0].level, 1u);
+        EXPECT_EQ(records[0].inst, 0x730000u);
+        EXPECT_EQ(records[0].text, ": " + text);
+        EXPECT_EQ(records[0].len, 4 + 2 + text.size() + 1);
+    }
+}
+
+TEST_F(ObjectTest, HistoryTextIsCutToTwoHundredBytesWithItsTerminator) {
+    lcache_attr a = base_attr(LCACHE_ATTR_IOD);
+    a.debug_print = TraceCapture::debug_print;
+    ASSERT_EQ(lcache_init(&a), 1u);
+    lcache_state_msg_t gone{};
+    gone.iod = 3;
+    gone.state = 2;
+    EXPECT_EQ(lcache_update_phy_state(&gone), 0); // not cached: only the trace
+
+    ASSERT_EQ(TraceCapture::debug_print_calls.size(), 1u);
+    const std::string full = TraceCapture::debug_print_calls[0].text;
+    EXPECT_EQ(full, "Interface " + kLongName + " (iod 3): entry 0x0, state 2\n");
+    const auto records = lctest::history(kHistId);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].text, (": " + full).substr(0, 199));
+    EXPECT_EQ(records[0].len, 204u);
+}
+
+// The process links the simulation's peer library ahead of liblcache, so
+// the library's own calls of the nine names reach the simulation.
+class PeerOverride : public lctest::LcacheSimTest {};
+
+TEST_F(PeerOverride, TheSimulationAnswersTheLibrarysOwnCalls) {
+    const sim::IfIndex port = model.add_ethernet(1, 1);
+    init();
+    uint32_t ifindex = 0;
+    EXPECT_EQ(lcache_dmap_lib_si_to_ifidx(pi(port), &ifindex), 0u);
+    EXPECT_EQ(ifindex, port);
+    EXPECT_EQ(calls(sim::PeerFn::dmap_lib_si_to_ifidx), 1u);
+    const lcache_if_entry_t *entry = lcache_if_create_entry_by_pi(pi(port));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->pi, pi(port)) << "the refresh's own index-mapper call was answered";
+    EXPECT_EQ(entry->lif, lif(port)) << "and its LIF manager call";
 }
 
 } // namespace
