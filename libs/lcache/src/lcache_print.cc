@@ -9,15 +9,15 @@ namespace {
 
 unsigned flag_bit(uint8_t flags, uint8_t mask) { return (flags & mask) != 0; }
 
-// One walk for all five tables: a header line, then every entry.  A table
-// that was never created is refused by the hash-table service, which the
-// walk reports like any iterator failure.
+// One walk for all five tables: a header line, then every entry.  A null or
+// never-created table is refused by the hash-table service, which the walk
+// reports like any iterator failure.
 void print_table(const char *op, ht_table_t *table, void (*print_entry)(void *entry)) {
     if (!lcache_enabled)
         return;
     ht_iterator_t it;
     const uint32_t buckets = table ? table->num_buckets : 0;
-    if (!table || !ht_iterator_init(&it, table, 0, buckets)) {
+    if (!ht_iterator_init(&it, table, 0, buckets)) {
         LC_ERROR_AS(op, "Couldn't init iterator\n");
         return;
     }

@@ -134,7 +134,7 @@ void lcache_print_stats(ht_table_t *table) {
     if (!lcache_enabled)
         return;
     ht_stats_t stats;
-    if (table && ht_get_stats(table, &stats))
+    if (ht_get_stats(table, &stats))
         LC_TRACE("Size hwm: %lu, worst lookup: %lu, average lookup: %f\n",
                  static_cast<unsigned long>(stats.size_hwm),
                  static_cast<unsigned long>(stats.worst_lookup), stats.avg_lookup);
