@@ -1,0 +1,57 @@
+// Shared by the query suites: a switch with one access port, a way to get
+// an interface cached, and counter deltas.
+#pragma once
+
+#include <stdexcept>
+
+#include "lcache_fixture.h"
+
+namespace lctest {
+
+// Counters moved since construction.
+struct StatsDelta {
+    lcache_stats_t at = lcache.stats;
+    uint64_t miss(lcache_stat_row_t row) const { return lcache.stats.misses[row] - at.misses[row]; }
+    uint64_t hit(lcache_stat_row_t row) const { return lcache.stats.hits[row] - at.hits[row]; }
+    uint64_t update(lcache_stat_row_t row) const {
+        return lcache.stats.updates[row] - at.updates[row];
+    }
+    uint64_t of(uint64_t lcache_stats_t::*counter) const {
+        return lcache.stats.*counter - at.*counter;
+    }
+};
+
+inline uint64_t entry_allocs() {
+    mtrack_usage_t usage;
+    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, &usage);
+    return usage.allocs;
+}
+
+// Every attribute but the one a test closes.
+inline uint32_t sync_without(uint32_t bits) { return kSyncAll & ~bits; }
+
+class QueryTest : public LcacheSimTest {
+  protected:
+    QueryTest() {
+        model.set_switchport_mode(port, sim::SwitchportMode::access);
+        model.set_vlan(port, 120);
+    }
+
+    // The entry of `ifindex`, created (and filled) when not cached yet.
+    lcache_if_entry_t &cache(sim::IfIndex ifindex) {
+        lcache_if_entry_t *entry = lcache_if_create_entry_by_iod(iod(ifindex));
+        if (!entry)
+            throw std::runtime_error("interface could not be cached");
+        return *entry;
+    }
+
+    // Peer calls since the last reset, the interface classification (a
+    // platform service every lookup by ifindex makes) left out.
+    static uint64_t peer_calls() {
+        return sim::total_calls() - sim::call_count(sim::PeerFn::if_index_get_type);
+    }
+
+    const sim::IfIndex port = model.add_ethernet(1, 1);
+};
+
+} // namespace lctest
