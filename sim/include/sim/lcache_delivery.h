@@ -1,0 +1,118 @@
+// Hands the simulation's notifications (sim/notifier.h) to liblcache: each
+// one encoded in the cache's change record and passed to the lcache_update_*
+// entry point a client's notification handler calls.  Header-only: libsim
+// does not link liblcache, the programs that include this do.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <variant>
+#include <vector>
+
+#include "lcache.h"
+#include "platform_util.h"
+#include "sim/notifier.h"
+
+namespace sim {
+
+// The first-operational-member record travels in network byte order.
+inline void store_be32(uint32_t &field, uint32_t value) {
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                              static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    memcpy(&field, bytes, sizeof bytes);
+}
+
+inline lcache_state_msg_t to_record(const PhyState &n) {
+    lcache_state_msg_t r{};
+    r.if_index = n.ifindex;
+    r.iod = n.iod;
+    r.state = n.state;
+    return r;
+}
+
+inline lcache_state_msg_t to_record(const L3Param &n) {
+    lcache_state_msg_t r{};
+    r.if_index = n.ifindex;
+    r.iod = n.iod;
+    return r;
+}
+
+inline lcache_l2_msg_t to_record(const L2State &n) {
+    lcache_l2_msg_t r{};
+    r.if_index = n.ifindex;
+    r.iod = n.iod;
+    r.state = n.state;
+    memcpy(r.mac, n.mac.data(), sizeof r.mac);
+    r.mtu = n.mtu;
+    if (n.native_vlan) {
+        r.mode_flags = LCACHE_L2_VLAN_A;
+        r.vlan_a = n.vlan;
+    } else {
+        r.vlan_b = n.vlan;
+    }
+    return r;
+}
+
+inline lcache_l3_msg_t to_record(const L3State &n) {
+    lcache_l3_msg_t r{};
+    r.if_index = n.ifindex;
+    r.iod = n.iod;
+    r.state = n.state;
+    r.mtu = n.mtu;
+    return r;
+}
+
+inline lcache_agg_fop_msg_t to_record(const FirstOperationalMember &n) {
+    lcache_agg_fop_msg_t r{};
+    store_be32(r.if_index, n.channel);
+    store_be32(r.old_fop, n.old_member);
+    store_be32(r.new_fop, n.new_member);
+    return r;
+}
+
+// Each returns the entry point's result.
+inline int32_t deliver(const PhyState &n) {
+    const lcache_state_msg_t r = to_record(n);
+    return lcache_update_phy_state(&r);
+}
+
+inline int32_t deliver(const L2State &n) {
+    const lcache_l2_msg_t r = to_record(n);
+    return n.bundle ? lcache_update_l2_bundle_state(&r) : lcache_update_l2_state(&r);
+}
+
+inline int32_t deliver(const L3State &n) {
+    lcache_l3_msg_t r = to_record(n);
+    return n.bundle ? lcache_update_l3_bundle_state(&r) : lcache_update_l3_state(&r);
+}
+
+inline int32_t deliver(const L3Param &n) {
+    const lcache_state_msg_t r = to_record(n);
+    uint32_t changes[1] = {};
+    if (n.mtu_changed)
+        bitset_set_bit(changes, kL3ParamMtu);
+    return lcache_update_l3_param(&r, changes);
+}
+
+inline int32_t deliver(const FirstOperationalMember &n) {
+    const lcache_agg_fop_msg_t r = to_record(n);
+    return lcache_update_agg_fop(&r);
+}
+
+inline int32_t deliver(const SwitchportChange &n) { return lcache_update_switchport(n.iod); }
+inline int32_t deliver(const VlanChange &n) { return lcache_update_vlan(n.iod); }
+
+inline int32_t deliver(const Notification &n) {
+    return std::visit([](const auto &one) { return deliver(one); }, n);
+}
+
+// In order; the results in the same order.
+inline std::vector<int32_t> deliver_all(const Notifications &sent) {
+    std::vector<int32_t> results;
+    results.reserve(sent.size());
+    for (const Notification &n : sent)
+        results.push_back(deliver(n));
+    return results;
+}
+
+} // namespace sim
