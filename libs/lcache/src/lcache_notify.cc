@@ -87,7 +87,8 @@ extern "C" {
 int32_t lcache_update_phy_state(const lcache_state_msg_t *record) {
     if (!lcache_enabled)
         return 0;
-    const lcache_state_msg_t msg = lc::copy_record(record);
+    const lcache_state_msg_t msg =
+        lc::read_fields(record, &lcache_state_msg_t::iod, &lcache_state_msg_t::state);
     ++lcache.stats.upd_phy;
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     LC_TRACE("Interface %s (iod %d): entry 0x%x, state %d\n", netif_get_if_name(msg.iod), msg.iod,
@@ -113,7 +114,7 @@ int32_t lcache_update_phy_state(const lcache_state_msg_t *record) {
 int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
     if (!lcache_enabled)
         return -1;
-    const lcache_l2_msg_t msg = lc::copy_record(record);
+    const lcache_l2_msg_t msg = lc::read_l2_record(record, &lcache_l2_msg_t::if_index);
     ++lcache.stats.upd_l2;
     uint8_t type = 0;
     if (uint32_t status = if_index_get_type(msg.if_index, &type)) {
@@ -140,7 +141,8 @@ int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
 int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
     if (!lcache_enabled)
         return -1;
-    lcache_l3_msg_t msg = lc::copy_record(record);
+    using M = lcache_l3_msg_t;
+    M msg = lc::read_fields(record, &M::if_index, &M::iod, &M::state, &M::mtu);
     uint8_t type = 0;
     if (uint32_t status = if_index_get_type(msg.if_index, &type)) {
         LC_ERROR(" Invalid interface index 0x%x\n", msg.if_index);
@@ -184,7 +186,7 @@ int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
 int32_t lcache_update_l3_param(const lcache_state_msg_t *record, const uint32_t *changes) {
     if (!lcache_enabled)
         return 0;
-    const lcache_state_msg_t msg = lc::copy_record(record);
+    const lcache_state_msg_t msg = lc::read_fields(record, &lcache_state_msg_t::iod);
     ++lcache.stats.upd_l3_param;
     LC_TRACE("Phy state update for interface %s (iod %d)\n", netif_get_if_name(msg.iod), msg.iod);
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);

@@ -1,6 +1,7 @@
 // Helpers shared by the change notifications.
 #pragma once
 
+#include <cstddef>
 #include <cstring>
 
 #include "lcache_attrs.h"
@@ -8,12 +9,31 @@
 
 namespace lc {
 
-// A change record is trusted for its layout only: the library works on its
-// own aligned copy, whatever buffer the caller's pointer points into.
-template <class Record> Record copy_record(const Record *msg) {
-    Record copy;
-    memcpy(&copy, msg, sizeof copy);
+// A change record is trusted for its layout only.  An update reads just the
+// fields it uses, each copied from its offset in the caller's buffer
+// (whatever its alignment) into an aligned record of the library's own;
+// the other bytes of the record are never touched.
+template <class Record, class Field>
+void copy_field(Record &copy, const Record *msg, Field Record::*field) {
+    Field &to = copy.*field;
+    const size_t offset = static_cast<size_t>(reinterpret_cast<unsigned char *>(&to) -
+                                              reinterpret_cast<unsigned char *>(&copy));
+    memcpy(&to, reinterpret_cast<const unsigned char *>(msg) + offset, sizeof to);
+}
+
+template <class Record, class... Fields>
+Record read_fields(const Record *msg, Fields Record::*...fields) {
+    Record copy{};
+    (copy_field(copy, msg, fields), ...);
     return copy;
+}
+
+// The fields of an L2 record that both L2 updates use.
+template <class... More>
+lcache_l2_msg_t read_l2_record(const lcache_l2_msg_t *msg, More lcache_l2_msg_t::*...more) {
+    using M = lcache_l2_msg_t;
+    return read_fields(msg, &M::iod, &M::state, &M::mode_flags, &M::mac, &M::mtu, &M::vlan_a,
+                       &M::vlan_b, more...);
 }
 
 // Notifications find their entry by iod and never create one on the way.

@@ -35,7 +35,7 @@ extern "C" {
 int32_t lcache_update_l2_bundle_state(const lcache_l2_msg_t *record) {
     if (!lcache_enabled)
         return 0;
-    const lcache_l2_msg_t msg = lc::copy_record(record);
+    const lcache_l2_msg_t msg = lc::read_l2_record(record);
     ++lcache.stats.upd_l2_bundle;
     LC_TRACE("L2 bundle phy state update for interface %s (iod %d)\n", netif_get_if_name(msg.iod),
              msg.iod);
@@ -52,7 +52,8 @@ int32_t lcache_update_l2_bundle_state(const lcache_l2_msg_t *record) {
 int32_t lcache_update_l3_bundle_state(const lcache_l3_msg_t *record) {
     if (!lcache_enabled)
         return 0;
-    const lcache_l3_msg_t msg = lc::copy_record(record);
+    using M = lcache_l3_msg_t;
+    const M msg = lc::read_fields(record, &M::iod, &M::state, &M::mtu);
     ++lcache.stats.upd_l3_bundle;
     LC_TRACE("L3 bundle phy state update for interface %s (iod %d)\n", netif_get_if_name(msg.iod),
              msg.iod);
