@@ -125,7 +125,9 @@ int32_t lcache_update_switchport(uint32_t iod) {
 int32_t lcache_update_vlan(uint32_t iod) {
     if (!lcache_enabled)
         return 0;
-    LC_TRACE("vlan update for interface %s (iod %d)\n", netif_get_if_name(iod), iod);
+    // One name for the three traces: the interface manager is asked once.
+    const char *name = netif_get_if_name(iod);
+    LC_TRACE("vlan update for interface %s (iod %d)\n", name, iod);
     lcache_if_entry_t *entry = lc::notified_entry(iod);
     if (!entry)
         return 0;
@@ -134,11 +136,11 @@ int32_t lcache_update_vlan(uint32_t iod) {
     uint32_t mode = 0;
     if (lcache_netif_get_vlan_info(iod, &info, &mode)) {
         const uint32_t vlan = info.vlan;
-        LC_TRACE("vlan update for interface %s (iod %d) Succeeded, vlan: %d, mode: %d\n",
-                 netif_get_if_name(iod), iod, vlan, mode);
+        LC_TRACE("vlan update for interface %s (iod %d) Succeeded, vlan: %d, mode: %d\n", name, iod,
+                 vlan, mode);
         return 1;
     }
-    LC_TRACE("vlan update for interface %s (iod %d) FAILED\n", netif_get_if_name(iod), iod);
+    LC_TRACE("vlan update for interface %s (iod %d) FAILED\n", name, iod);
     return 0;
 }
 }
