@@ -1,6 +1,6 @@
 // The four interface index tables, described once.  Each table is a
-// TableDesc; the membership operations are templates over it, instantiated
-// under the exported lcache_<table>_{insert,delete}_entry names.
+// TableDesc; one insert and one keyed delete serve all of them, behind the
+// exported lcache_<table>_{insert,delete}_entry names.
 #pragma once
 
 #include <cstddef>
