@@ -1,14 +1,10 @@
 // Records whose layout is right but whose values are not: each gets its
 // result, counts what it counts, and leaves the tables consistent.
-#include <functional>
-
 #include "notify_fixture.h"
 #include "sim/status.h"
 
 namespace lctest {
 namespace {
-
-using NotifyBadInput = NotifyTest;
 
 using Counter = uint64_t lcache_stats_t::*;
 constexpr Counter kUpdCounters[] = {&lcache_stats_t::upd_phy,       &lcache_stats_t::upd_l2,
@@ -16,127 +12,61 @@ constexpr Counter kUpdCounters[] = {&lcache_stats_t::upd_phy,       &lcache_stat
                                     &lcache_stats_t::upd_l2_bundle, &lcache_stats_t::upd_l3_bundle,
                                     &lcache_stats_t::upd_agg_fop};
 
-struct BadCall {
-    const char *name;
-    std::function<int32_t()> call;
-    int32_t result;
-    Counter counted; // the one upd_* counter that counts the call; NULL: none
-};
-
 const int32_t kNoInterface = static_cast<int32_t>(sim::status::no_interface);
 
-template <class Record> Record with_ifindex(Record r, uint32_t ifindex) {
-    r.if_index = ifindex;
-    return r;
-}
-template <class Record> Record with_iod(Record r, uint32_t iod) {
-    r.iod = iod;
-    return r;
-}
-
-TEST_F(NotifyBadInput, EachGetsItsResultAndCountsWhatItCounts) {
-    const BadCall cases[] = {
-        {"l2, unknown ifindex",
-         [&] {
-             const auto r = with_ifindex(l2_record(eth2), kUnknownIfindex);
-             return lcache_update_l2_state(&r);
-         },
-         kNoInterface, &lcache_stats_t::upd_l2},
-        {"l3, unknown ifindex",
-         [&] {
-             auto r = with_ifindex(l3_record(eth2, 1), kUnknownIfindex);
-             return lcache_update_l3_state(&r);
-         },
-         kNoInterface, nullptr},
-        {"l2, unseen iod",
-         [&] {
-             const auto r = with_iod(l2_record(eth1), kUnknownIod);
-             return lcache_update_l2_state(&r);
-         },
-         -1, &lcache_stats_t::upd_l2},
-        {"l3 up, unseen iod: the creation fails",
-         [&] {
-             auto r = with_iod(l3_record(eth1, 1), kUnknownIod);
-             return lcache_update_l3_state(&r);
-         },
-         0, &lcache_stats_t::upd_l3},
-        {"l3 down, unseen iod",
-         [&] {
-             auto r = with_iod(l3_record(eth1, 0), kUnknownIod);
-             return lcache_update_l3_state(&r);
-         },
-         -1, &lcache_stats_t::upd_l3},
-        {"phy up, unseen iod",
-         [&] {
-             const auto r = with_iod(state_record(eth1, 1), kUnknownIod);
-             return lcache_update_phy_state(&r);
-         },
-         1, &lcache_stats_t::upd_phy},
-        {"phy gone, unseen iod",
-         [&] {
-             const auto r = with_iod(state_record(eth1, 2), kUnknownIod);
-             return lcache_update_phy_state(&r);
-         },
-         0, &lcache_stats_t::upd_phy},
-        {"l3 param, unseen iod",
-         [&] {
-             const auto r = with_iod(state_record(eth1, 0), kUnknownIod);
-             return lcache_update_l3_param(&r, nullptr);
-         },
-         0, &lcache_stats_t::upd_l3_param},
-        {"l2 bundle, unseen iod",
-         [&] {
-             const auto r = with_iod(l2_record(po1), kUnknownIod);
-             return lcache_update_l2_bundle_state(&r);
-         },
-         0, &lcache_stats_t::upd_l2_bundle},
-        {"l3 bundle, unseen iod",
-         [&] {
-             const auto r = with_iod(l3_record(po1, 1), kUnknownIod);
-             return lcache_update_l3_bundle_state(&r);
-         },
-         0, &lcache_stats_t::upd_l3_bundle},
-        {"fop, unknown port-channel with a previous member",
-         [&] {
-             const auto r = fop_record(kUnknownIfindex, eth3, eth4);
-             return lcache_update_agg_fop(&r);
-         },
-         0, &lcache_stats_t::upd_agg_fop},
-        {"fop, unknown port-channel without one",
-         [&] {
-             const auto r = fop_record(kUnknownIfindex, 0, eth4);
-             return lcache_update_agg_fop(&r);
-         },
-         0, &lcache_stats_t::upd_agg_fop},
-        {"switchport, unseen iod", [] { return lcache_update_switchport(kUnknownIod); }, 0,
-         nullptr},
-        {"vlan, unseen iod", [] { return lcache_update_vlan(kUnknownIod); }, 0, nullptr},
-    };
-    init_tracking(1);
-    warm(eth2);
-    for (const BadCall &c : cases) {
-        SCOPED_TRACE(c.name);
+class NotifyBadInput : public NotifyTest {
+  protected:
+    // Runs `call`: its result, the one upd_* counter that counts it (NULL:
+    // none), and the tables afterwards.
+    template <class Call> void expect_call(Call call, int32_t result, Counter counted) {
         const lcache_stats_t before = lcache.stats;
-        EXPECT_EQ(c.call(), c.result);
+        EXPECT_EQ(call(), result);
         for (Counter counter : kUpdCounters)
-            EXPECT_EQ(lcache.stats.*counter - before.*counter, counter == c.counted ? 1u : 0u);
+            EXPECT_EQ(lcache.stats.*counter - before.*counter, counter == counted ? 1u : 0u);
         EXPECT_EQ(lcache.if_table.num_entries, 1u);
         expect_tables_consistent();
     }
-}
+};
 
-TEST_F(NotifyBadInput, AnInvalidIfindexIsReportedWithItsValue) {
-    init();
-    for (bool l2 : {true, false}) {
+TEST_F(NotifyBadInput, EachGetsItsResultAndCountsWhatItCounts) {
+    init_tracking(1);
+    warm(eth2);
+    using S = lcache_stats_t;
+    {
+        SCOPED_TRACE("unknown ifindex: upd_l2 counts the call, upd_l3 does not");
+        lcache_l2_msg_t l2 = l2_record(eth2);
+        lcache_l3_msg_t l3 = l3_record(eth2, 1);
+        l2.if_index = l3.if_index = kUnknownIfindex;
+        const char *error = " Invalid interface index 0x7f000001\n";
+        expect_call([&] { return lcache_update_l2_state(&l2); }, kNoInterface, &S::upd_l2);
+        EXPECT_STREQ(lcache_print_str, error);
         lcache_print_str[0] = '\0';
-        if (l2) {
-            const auto r = with_ifindex(l2_record(eth2), kUnknownIfindex);
-            lcache_update_l2_state(&r);
-        } else {
-            auto r = with_ifindex(l3_record(eth2, 1), kUnknownIfindex);
-            lcache_update_l3_state(&r);
-        }
-        EXPECT_STREQ(lcache_print_str, " Invalid interface index 0x7f000001\n");
+        expect_call([&] { return lcache_update_l3_state(&l3); }, kNoInterface, nullptr);
+        EXPECT_STREQ(lcache_print_str, error);
+    }
+    {
+        SCOPED_TRACE("an iod the cache never saw");
+        lcache_l2_msg_t l2 = l2_record(eth1);
+        lcache_l3_msg_t l3 = l3_record(eth1, 1);
+        lcache_state_msg_t state = state_record(eth1, 1);
+        l2.iod = l3.iod = state.iod = kUnknownIod;
+        expect_call([&] { return lcache_update_l2_state(&l2); }, -1, &S::upd_l2);
+        expect_call([&] { return lcache_update_l3_state(&l3); }, 0, &S::upd_l3); // creation fails
+        l3.state = 0;
+        expect_call([&] { return lcache_update_l3_state(&l3); }, -1, &S::upd_l3);
+        expect_call([&] { return lcache_update_phy_state(&state); }, 1, &S::upd_phy); // likewise
+        expect_call([&] { return lcache_update_l3_param(&state, nullptr); }, 0, &S::upd_l3_param);
+        expect_call([&] { return lcache_update_l2_bundle_state(&l2); }, 0, &S::upd_l2_bundle);
+        expect_call([&] { return lcache_update_l3_bundle_state(&l3); }, 0, &S::upd_l3_bundle);
+        expect_call([&] { return lcache_update_switchport(kUnknownIod); }, 0, nullptr);
+        expect_call([&] { return lcache_update_vlan(kUnknownIod); }, 0, nullptr);
+        state.state = 2;
+        expect_call([&] { return lcache_update_phy_state(&state); }, 0, &S::upd_phy);
+    }
+    for (sim::IfIndex from : {eth3, sim::IfIndex{0}}) {
+        SCOPED_TRACE("a port-channel that does not exist");
+        const lcache_agg_fop_msg_t fop = fop_record(kUnknownIfindex, from, eth4);
+        expect_call([&] { return lcache_update_agg_fop(&fop); }, 0, &S::upd_agg_fop);
     }
 }
 

@@ -48,127 +48,81 @@ constexpr uint32_t kAllProbed = LCACHE_ATTR_LINKUP | LCACHE_ATTR_PROTOUP | LCACH
                                 LCACHE_ATTR_ENCAP;
 constexpr uint32_t kFlags = LCACHE_ATTR_LINKUP | LCACHE_ATTR_PROTOUP;
 
-class NotifyDirtyBits : public NotifyTest {
-  protected:
-    // Marks every kept attribute of the interface stale, runs `notify`,
-    // then asks each probed attribute once.
-    void expect_fresh_after(sim::IfIndex ifindex, const std::function<void(uint32_t)> &notify,
-                            uint32_t fresh) {
-        const uint32_t i = iod(ifindex);
-        lcache_if_entry_t *entry = warm(ifindex);
+using NotifyDirtyBits = NotifyTest;
+
+// Each case marks every kept attribute of the interface stale, runs its
+// notification, then asks each probed attribute once.
+TEST_F(NotifyDirtyBits, EachNotificationFreshensWhatItSays) {
+    struct Case {
+        const char *name;
+        sim::IfIndex ifindex;
+        std::function<void(uint32_t iod)> notify;
+        uint32_t fresh;
+    };
+    const auto l2 = [&](sim::IfIndex ifindex, auto update) {
+        return [this, ifindex, update](uint32_t) {
+            const lcache_l2_msg_t msg = l2_record(ifindex);
+            update(&msg);
+        };
+    };
+    const auto l3 = [&](uint8_t state) {
+        return [this, state](uint32_t) {
+            lcache_l3_msg_t msg = l3_record(svi, state);
+            lcache_update_l3_state(&msg);
+        };
+    };
+    const uint32_t mtu_changed[1] = {1u << sim::kL3ParamMtu};
+    const Case cases[] = {
+        {"phy up", svi,
+         [&](uint32_t) {
+             const lcache_state_msg_t msg = state_record(svi, 1);
+             lcache_update_phy_state(&msg);
+         },
+         0},
+        {"l2, VLAN interface", svi, l2(svi, lcache_update_l2_state), kFlags},
+        {"l2, GRE tunnel", gre, l2(gre, lcache_update_l2_state), kFlags},
+        {"l2, management port", mgmt, l2(mgmt, lcache_update_l2_state), kFlags},
+        // The port's link state belongs to its phy notifications.
+        {"l2, Ethernet port", eth1, l2(eth1, lcache_update_l2_state), LCACHE_ATTR_PROTOUP},
+        // Their keys follow another interface: the whole entry is refreshed.
+        {"l2, sub-interface", subif, l2(subif, lcache_update_l2_state), kAllProbed},
+        {"l2, port-channel", po1, l2(po1, lcache_update_l2_state), kAllProbed},
+        {"l3 down", svi, l3(0), kFlags},
+        {"l3 up", svi, l3(1), kFlags | LCACHE_ATTR_MAC | LCACHE_ATTR_ENCAP | LCACHE_ATTR_ETHERNET},
+        {"l3 param, MTU changed", gre,
+         [&](uint32_t) {
+             const lcache_state_msg_t msg = state_record(gre, 0);
+             lcache_update_l3_param(&msg, mtu_changed);
+         },
+         LCACHE_ATTR_P2P},
+        {"l2 bundle", po1, l2(po1, lcache_update_l2_bundle_state), kFlags},
+        {"l2 bundle, Ethernet port", eth1, l2(eth1, lcache_update_l2_bundle_state), kFlags},
+        {"l3 bundle", po1,
+         [&](uint32_t) {
+             const lcache_l3_msg_t msg = l3_record(po1, 1);
+             lcache_update_l3_bundle_state(&msg);
+             EXPECT_EQ(calls(sim::PeerFn::netif_is_linkup) + calls(sim::PeerFn::netif_is_protoup),
+                       0u);
+         },
+         kFlags},
+        {"switchport", eth2, [](uint32_t i) { lcache_update_switchport(i); },
+         LCACHE_ATTR_SWITCHPORT},
+        {"vlan", eth2, [](uint32_t i) { lcache_update_vlan(i); }, LCACHE_ATTR_VLAN},
+    };
+    init();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        lcache_if_entry_t *entry = warm(c.ifindex);
         ASSERT_NE(entry, nullptr);
         lcache_flush_if_entry(entry, 3);
-        notify(i);
-        ASSERT_EQ(cached(ifindex), entry);
+        c.notify(entry->iod);
+        ASSERT_EQ(cached(c.ifindex), entry);
         for (const Probe &p : kProbes) {
             sim::reset_call_counts();
-            p.ask(i);
-            EXPECT_EQ(calls(p.peer), (fresh & p.bit) ? 0u : 1u) << p.name;
+            p.ask(entry->iod);
+            EXPECT_EQ(calls(p.peer), (c.fresh & p.bit) ? 0u : 1u) << p.name;
         }
     }
-
-    void SetUp() override { init(); }
-};
-
-TEST_F(NotifyDirtyBits, PhyUpLeavesEveryBitAsItWas) {
-    expect_fresh_after(
-        svi,
-        [&](uint32_t) {
-            const lcache_state_msg_t msg = state_record(svi, 1);
-            lcache_update_phy_state(&msg);
-        },
-        0);
-}
-
-TEST_F(NotifyDirtyBits, L2StateFreshensTheFlagsItAsksFor) {
-    for (sim::IfIndex ifindex : {svi, gre, mgmt}) {
-        SCOPED_TRACE(model.at(ifindex).name);
-        expect_fresh_after(
-            ifindex,
-            [&](uint32_t) {
-                const lcache_l2_msg_t msg = l2_record(ifindex);
-                lcache_update_l2_state(&msg);
-            },
-            kFlags);
-    }
-}
-
-// The port's link state belongs to its phy notifications.
-TEST_F(NotifyDirtyBits, L2StateOfAnEthernetPortLeavesLinkup) {
-    expect_fresh_after(
-        eth1,
-        [&](uint32_t) {
-            const lcache_l2_msg_t msg = l2_record(eth1);
-            lcache_update_l2_state(&msg);
-        },
-        LCACHE_ATTR_PROTOUP);
-}
-
-// Their keys follow another interface: the whole entry is refreshed.
-TEST_F(NotifyDirtyBits, L2StateOfSubinterfacesAndPortChannelsRefreshesTheEntry) {
-    for (sim::IfIndex ifindex : {subif, po1}) {
-        SCOPED_TRACE(model.at(ifindex).name);
-        expect_fresh_after(
-            ifindex,
-            [&](uint32_t) {
-                const lcache_l2_msg_t msg = l2_record(ifindex);
-                lcache_update_l2_state(&msg);
-            },
-            kAllProbed);
-    }
-}
-
-TEST_F(NotifyDirtyBits, L3StateUpAlsoRefetchesMacEncapAndEthernet) {
-    for (uint8_t state : {0, 1}) {
-        SCOPED_TRACE(testing::Message() << "state " << int{state});
-        const uint32_t refetched =
-            state == 1 ? LCACHE_ATTR_MAC | LCACHE_ATTR_ENCAP | LCACHE_ATTR_ETHERNET : 0;
-        expect_fresh_after(
-            svi,
-            [&](uint32_t) {
-                lcache_l3_msg_t msg = l3_record(svi, state);
-                lcache_update_l3_state(&msg);
-            },
-            kFlags | refetched);
-    }
-}
-
-TEST_F(NotifyDirtyBits, L3ParamFreshensP2pOnly) {
-    expect_fresh_after(
-        gre,
-        [&](uint32_t) {
-            const lcache_state_msg_t msg = state_record(gre, 0);
-            const uint32_t mtu_changed[1] = {1u << sim::kL3ParamMtu};
-            lcache_update_l3_param(&msg, mtu_changed);
-        },
-        LCACHE_ATTR_P2P);
-}
-
-TEST_F(NotifyDirtyBits, BundleStatesFreshenTheFlagsWithoutARefresh) {
-    expect_fresh_after(
-        po1,
-        [&](uint32_t) {
-            const lcache_l2_msg_t msg = l2_record(po1);
-            lcache_update_l2_bundle_state(&msg);
-        },
-        kFlags);
-    expect_fresh_after(
-        po1,
-        [&](uint32_t) {
-            const lcache_l3_msg_t msg = l3_record(po1, 1);
-            lcache_update_l3_bundle_state(&msg);
-            EXPECT_EQ(calls(sim::PeerFn::netif_is_linkup), 0u);
-            EXPECT_EQ(calls(sim::PeerFn::netif_is_protoup), 0u);
-        },
-        kFlags);
-}
-
-TEST_F(NotifyDirtyBits, SwitchportAndVlanUpdatesFreshenTheirOwnBit) {
-    expect_fresh_after(
-        eth2, [](uint32_t i) { EXPECT_EQ(lcache_update_switchport(i), 1); },
-        LCACHE_ATTR_SWITCHPORT);
-    expect_fresh_after(
-        eth2, [](uint32_t i) { EXPECT_EQ(lcache_update_vlan(i), 1); }, LCACHE_ATTR_VLAN);
 }
 
 } // namespace

@@ -24,14 +24,20 @@ TEST_F(NotifyPopulation, PhyStateTwoRemovesAnyOtherStateCreates) {
     };
     init();
     ASSERT_EQ(iod(eth2), 3u);
+    model.set_link(eth2, false); // so that setting the cached flag shows
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "cached " << c.cached << ", state " << int{c.state});
         lcache_if_remove_entry_by_iod(iod(eth2));
         lcache_if_entry_t *before = c.cached ? warm(eth2) : nullptr;
         TraceCapture::clear();
+        const uint64_t linkup_updates = lcache.stats.updates[LCACHE_STAT_LINKUP];
         const lcache_state_msg_t msg = state_record(eth2, c.state);
         EXPECT_EQ(lcache_update_phy_state(&msg), c.result);
         EXPECT_EQ(cached(eth2) != nullptr, c.cached_after);
+        if (c.cached && c.cached_after) {
+            EXPECT_TRUE(before->flags & LCACHE_FLAG_LINKUP);
+            EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_LINKUP], linkup_updates);
+        }
         ASSERT_GE(TraceCapture::debug_print_calls.size(), 1u);
         const std::string entry_hex =
             hex(static_cast<unsigned>(reinterpret_cast<uintptr_t>(before)));
@@ -46,19 +52,6 @@ TEST_F(NotifyPopulation, PhyStateTwoRemovesAnyOtherStateCreates) {
         }
         expect_tables_consistent();
     }
-}
-
-TEST_F(NotifyPopulation, PhyUpOnACachedEntrySetsLinkupAndCountsNothing) {
-    init();
-    model.set_link(eth1, false);
-    lcache_if_entry_t *entry = warm(eth1);
-    ASSERT_FALSE(entry->flags & LCACHE_FLAG_LINKUP);
-    const lcache_stats_t before = lcache.stats;
-    const lcache_state_msg_t msg = state_record(eth1, 1);
-    EXPECT_EQ(lcache_update_phy_state(&msg), 1);
-    EXPECT_TRUE(entry->flags & LCACHE_FLAG_LINKUP);
-    EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_LINKUP], before.updates[LCACHE_STAT_LINKUP]);
-    EXPECT_EQ(lcache.stats.upd_phy, before.upd_phy + 1);
 }
 
 struct L3Case {
@@ -104,28 +97,27 @@ INSTANTIATE_TEST_SUITE_P(
         L3Case{1, true, 3, 0, false, "Removing lcache entry for if-iod 9 on l3-change."},
         L3Case{1, true, 1, 0, true, ""}));
 
-TEST_F(NotifyPopulation, L2AndL3ParamNeverCreate) {
-    init_tracking(1);
-    const lcache_l2_msg_t l2 = l2_record(svi);
-    const lcache_state_msg_t param = state_record(svi, 1);
-    const uint32_t mtu_changed[1] = {1u << sim::kL3ParamMtu};
-    EXPECT_EQ(lcache_update_l2_state(&l2), -1);
-    EXPECT_EQ(lcache_update_l3_param(&param, mtu_changed), 0);
-    EXPECT_EQ(lcache_update_l2_bundle_state(&l2), 0);
-    EXPECT_EQ(lcache.if_table.num_entries, 0u);
-}
-
 TEST_F(NotifyPopulation, FirstOperationalMemberFollowsThePortChannel) {
     struct Case {
         bool cached;
         sim::IfIndex from, to;
         int32_t result;
         bool cached_after;
+        std::string trace; // the one after "AGG First-Op-member ..."; "" when not checked
     };
     init();
+    const std::string pc = "port-channel1 (if 0x" + hex(po1) + ")";
+    const std::string creating = "Creating lcache entry for if-index 0x" + hex(po1) + " on agg-fop";
     const Case cases[] = {
-        {false, 0, eth3, 1, true},   {false, 0, 0, 1, true},    {false, eth3, eth4, 0, false},
-        {true, eth3, eth4, 1, true}, {true, eth3, 0, 1, false},
+        {false, 0, eth3, 1, true, creating},
+        {false, 0, 0, 1, true, creating},
+        {false, eth3, eth4, 0, false,
+         "AGG lcache entry not found for interface " + pc + " during change from 0x" + hex(eth3) +
+             " to 0x" + hex(eth4) + "\n"},
+        {true, eth3, eth4, 1, true, ""},
+        {true, eth3, 0, 1, false,
+         "AGG lcache entry removed for interface " + pc + " during change from 0x" + hex(eth3) +
+             " to 0x0\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -134,8 +126,13 @@ TEST_F(NotifyPopulation, FirstOperationalMemberFollowsThePortChannel) {
         if (c.cached)
             warm(po1);
         const uint64_t updates = lcache.stats.updates[LCACHE_STAT_AGG_IF];
+        TraceCapture::clear();
         const lcache_agg_fop_msg_t msg = fop_record(po1, c.from, c.to);
         EXPECT_EQ(lcache_update_agg_fop(&msg), c.result);
+        if (!c.trace.empty()) {
+            ASSERT_GE(TraceCapture::debug_print_calls.size(), 2u);
+            EXPECT_EQ(TraceCapture::debug_print_calls[1].text, c.trace);
+        }
         lcache_if_entry_t *entry = cached(po1);
         ASSERT_EQ(entry != nullptr, c.cached_after);
         if (entry) {
@@ -145,40 +142,6 @@ TEST_F(NotifyPopulation, FirstOperationalMemberFollowsThePortChannel) {
             EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_AGG_IF], updates + (c.cached ? 1 : 2));
         }
         expect_tables_consistent();
-    }
-}
-
-TEST_F(NotifyPopulation, MissingOrRemovedPortChannelIsTraced) {
-    init();
-    const std::string pc = "port-channel1 (if 0x" + hex(po1) + ")";
-    const lcache_agg_fop_msg_t missing = fop_record(po1, eth3, eth4);
-    lcache_update_agg_fop(&missing);
-    EXPECT_EQ(TraceCapture::debug_text(),
-              "AGG First-Op-member for interface " + pc + " From 0x" + hex(eth3) + " to 0x" +
-                  hex(eth4) + "\nAGG lcache entry not found for interface " + pc +
-                  " during change from 0x" + hex(eth3) + " to 0x" + hex(eth4) + "\n");
-    warm(po1);
-    TraceCapture::clear();
-    const lcache_agg_fop_msg_t last_down = fop_record(po1, eth3, 0);
-    lcache_update_agg_fop(&last_down);
-    EXPECT_NE(TraceCapture::debug_text().find("AGG lcache entry removed for interface " + pc +
-                                              " during change from 0x" + hex(eth3) + " to 0x0\n"),
-              std::string::npos);
-}
-
-// Without an operational member the first query asks the port-channel
-// manager again; with one it is answered from the entry.
-TEST_F(NotifyPopulation, FirstOperationalMemberZeroIsNotAnAnswer) {
-    init();
-    for (sim::IfIndex member : {eth3, sim::IfIndex{0}}) {
-        lcache_if_remove_entry_by_if(po1);
-        const lcache_agg_fop_msg_t msg = fop_record(po1, 0, member);
-        ASSERT_EQ(lcache_update_agg_fop(&msg), 1);
-        sim::reset_call_counts();
-        uint32_t fop = 0;
-        EXPECT_EQ(lcache_agg_get_fop(po1, &fop), 0u);
-        EXPECT_EQ(fop, eth3);
-        EXPECT_EQ(calls(sim::PeerFn::agg_get_pc_info), member == 0 ? 1u : 0u);
     }
 }
 

@@ -1,4 +1,4 @@
-// The rules that depend on the interface type (5, 9, 22, 24, 26) and the
+// The rules that depend on the interface type (5, 9, 22, 24) and the
 // values the records carry.
 #include "notify_fixture.h"
 
@@ -9,35 +9,6 @@ class NotifyTypeRules : public NotifyTest {
   protected:
     void SetUp() override { init(); }
 };
-
-TEST_F(NotifyTypeRules, L2StateLeavesAnEthernetPortsLinkAloneButTheBundleUpdateDoesNot) {
-    struct Case {
-        sim::IfIndex ifindex;
-        bool bundle_update;
-        bool linkup_refreshed;
-    };
-    for (const Case &c :
-         {Case{eth1, false, false}, Case{svi, false, true}, Case{eth1, true, true}}) {
-        const sim::IfIndex ifindex = c.ifindex;
-        SCOPED_TRACE(model.at(ifindex).name + (c.bundle_update ? " (bundle)" : ""));
-        model.set_link(ifindex, true);
-        model.set_protocol(ifindex, true);
-        lcache_if_entry_t *entry = warm(ifindex);
-        model.set_link(ifindex, false);
-        model.set_protocol(ifindex, false);
-        const lcache_stats_t before = lcache.stats;
-        const lcache_l2_msg_t msg = l2_record(ifindex);
-        if (c.bundle_update)
-            EXPECT_EQ(lcache_update_l2_bundle_state(&msg), 1);
-        else
-            EXPECT_EQ(lcache_update_l2_state(&msg), 0);
-        EXPECT_EQ(lcache_netif_is_linkup(iod(ifindex)), c.linkup_refreshed ? 0u : 1u);
-        EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_LINKUP] - before.updates[LCACHE_STAT_LINKUP],
-                  c.linkup_refreshed ? 1u : 0u);
-        EXPECT_EQ(lcache_netif_is_protoup(iod(ifindex)), 0u);
-        EXPECT_FALSE(entry->dirty & LCACHE_ATTR_PROTOUP);
-    }
-}
 
 TEST_F(NotifyTypeRules, L3StateKeepsTheRecordsMtuExceptForGreTunnels) {
     for (sim::IfIndex ifindex : {gre, svi, eth1}) {
@@ -86,18 +57,6 @@ TEST_F(NotifyTypeRules, SubinterfacesAndPortChannelsAreReMapped) {
     EXPECT_EQ(pc->pi, pi(eth4));
     key = pi(eth4);
     EXPECT_EQ(ht_lookup(&lcache.pi_table, &key), pc);
-}
-
-TEST_F(NotifyTypeRules, OtherTypesKeepTheirKeys) {
-    lcache_if_entry_t *entry = warm(eth1);
-    const uint32_t old_lif = entry->lif;
-    model.set_lif(eth1, 0x7000);
-    const lcache_l2_msg_t l2 = l2_record(eth1);
-    lcache_update_l2_state(&l2);
-    lcache_l3_msg_t l3 = l3_record(eth1, 1);
-    lcache_update_l3_state(&l3);
-    EXPECT_EQ(entry->lif, old_lif);
-    EXPECT_EQ(calls(sim::PeerFn::lifsvc_query_ifindex_to_lif), 0u);
 }
 
 TEST_F(NotifyTypeRules, L3BundleStateIsTheWholeAnswer) {
