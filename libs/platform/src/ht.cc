@@ -51,14 +51,6 @@ bool chain_holds(const ht_table_t *table, void *entry, const ht_link_t *link) {
     return false;
 }
 
-void count_lookup(ht_table_t *table, uint32_t compared) {
-    uint32_t steps = compared ? compared : 1;
-    ++table->lookups;
-    table->lookup_steps += steps;
-    if (steps > table->worst_lookup)
-        table->worst_lookup = steps;
-}
-
 // Moves the iterator to the next non-empty chain when its current one ran out.
 void skip_empty_chains(ht_iterator_t *it) {
     ht_link_t *const *buckets = it->table->buckets;
@@ -117,11 +109,11 @@ void *ht_lookup(ht_table_t *table, const void *key) {
         ++compared;
         void *entry = entry_of(table, link);
         if (table->keys_equal(key, table->get_key(entry))) {
-            count_lookup(table, compared);
+            ht_count_lookup(table, compared);
             return entry;
         }
     }
-    count_lookup(table, compared);
+    ht_count_lookup(table, compared);
     return nullptr;
 }
 
@@ -167,11 +159,13 @@ void *ht_iterator_next(ht_iterator_t *it, uint32_t flags) {
 uint32_t ht_get_stats(ht_table_t *table, ht_stats_t *stats) {
     if (take_fault(HT_FAULT_STATS) || !table_exists(table) || !stats)
         return 0;
+    const uint64_t lookups = table->lookups;
     stats->size_hwm = table->size_hwm;
-    stats->worst_lookup = table->worst_lookup;
-    stats->avg_lookup = table->lookups ? static_cast<double>(table->lookup_steps) /
-                                             static_cast<double>(table->lookups)
-                                       : 0.0;
+    // Every lookup took at least one step; only longer ones were recorded.
+    stats->worst_lookup = lookups && table->worst_lookup == 0 ? 1 : table->worst_lookup;
+    stats->avg_lookup =
+        lookups ? static_cast<double>(lookups + table->extra_steps) / static_cast<double>(lookups)
+                : 0.0;
     return 1;
 }
 
