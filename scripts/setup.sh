@@ -9,6 +9,8 @@ packages=(
   googletest libbenchmark-dev                     # tests and benchmarks
   binutils                                        # nm / readelf ABI checks
   libcli11-dev                                    # the tools' command lines
+  libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines
+  gnuplot-nox valgrind                            # the benchmark plot and profile
 )
 
 missing=()

@@ -1,0 +1,18 @@
+// One program, one run: the cache's hit paths next to their baselines at
+// every size, the cold paths, and the hash table itself.
+#include <benchmark/benchmark.h>
+
+#include "suites.h"
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    for (uint32_t ports : bench::kSizes)
+        bench::register_hit_benchmarks(ports);
+    bench::register_cold_benchmarks();
+    bench::register_table_benchmarks();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

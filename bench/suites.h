@@ -1,0 +1,17 @@
+// The benchmark suites, registered by main in the order they run: every
+// hit benchmark of one interface count together, so each cache is built
+// once.
+#pragma once
+
+#include <cstdint>
+
+namespace bench {
+
+// Interface counts of the hit benchmarks and the flush.
+inline constexpr uint32_t kSizes[] = {64, 1024, 16384, 65536};
+
+void register_hit_benchmarks(uint32_t ports);
+void register_cold_benchmarks();
+void register_table_benchmarks();
+
+} // namespace bench
