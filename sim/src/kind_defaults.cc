@@ -36,7 +36,8 @@ Interface new_interface(IfType type, IfIndex ifindex, std::string name) {
     itf.mtu = default_mtu(type);
     itf.ethernet =
         type == IfType::ethernet || type == IfType::mgmt_ether || type == IfType::port_channel;
-    itf.is_vlan = type == IfType::vlan_if;
+    // A dot1q sub-interface is a VLAN interface too: it has a VLAN id and a parent.
+    itf.is_vlan = type == IfType::vlan_if || type == IfType::subif;
     itf.switching = type == IfType::vlan_if; // it bridges into its VLAN
     itf.loopback = type == IfType::loopback;
     itf.native_p2p = is_tunnel(type);

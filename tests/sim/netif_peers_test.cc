@@ -44,7 +44,7 @@ TEST_F(SimPeers, ClassPredicatesFollowTheKindAndAnswerOneOrZero) {
         {mgmt, {"ethernet", "mgmt"}},
         {po1, {"ethernet", "802.3ad"}},
         {svi, {"vlan"}},
-        {subif, {}},
+        {subif, {"vlan"}},
         {lo0, {"loopback"}},
         {null0, {"null0"}},
         {gre, {"p2p", "gre"}},
