@@ -93,15 +93,19 @@ PLATFORM_API void *ht_lookup(ht_table_t *table, const void *key);
 #define HT_PTR_CAST(type, ptr) ((type)(ptr))
 #endif
 
+/* Records a lookup, already counted, that compared `compared` > 1 entries. */
+static inline void ht_count_long_lookup(ht_table_t *table, uint32_t compared) {
+    table->extra_steps += compared - 1;
+    if (compared > table->worst_lookup)
+        table->worst_lookup = compared;
+}
+
 /* Counts one lookup that compared `compared` entries (an empty chain
  * counts as 1) into the table's statistics. */
 static inline void ht_count_lookup(ht_table_t *table, uint32_t compared) {
     ++table->lookups;
-    if (compared > 1) {
-        table->extra_steps += compared - 1;
-        if (compared > table->worst_lookup)
-            table->worst_lookup = compared;
-    }
+    if (compared > 1)
+        ht_count_long_lookup(table, compared);
 }
 
 /* ht_lookup for a table whose key is a uint32_t at `key_offset` in every
@@ -113,18 +117,23 @@ static inline void *ht_lookup_u32(ht_table_t *table, uint32_t key, size_t key_of
     if (!table || !table->buckets)
         return NULL;
     const uint32_t n = table->num_buckets;
-    /* A power-of-two table needs no division. */
-    const uint32_t bucket = (n & (n - 1)) == 0 ? key & (n - 1) : key % n;
+    /* A power-of-two table, the usual size, needs no division. */
+    uint32_t bucket = key & (n - 1);
+    if (__builtin_expect((n & (n - 1)) != 0, 0))
+        bucket = key % n;
+    ++table->lookups;
     uint32_t compared = 0;
     for (ht_link_t *link = table->buckets[bucket]; link; link = link->next) {
         ++compared;
         char *entry = HT_PTR_CAST(char *, link) - table->link_offset;
         if (*HT_PTR_CAST(const uint32_t *, entry + key_offset) == key) {
-            ht_count_lookup(table, compared);
+            if (compared > 1)
+                ht_count_long_lookup(table, compared);
             return entry;
         }
     }
-    ht_count_lookup(table, compared);
+    if (compared > 1)
+        ht_count_long_lookup(table, compared);
     return NULL;
 }
 
