@@ -41,6 +41,7 @@ template <class Map> class MapIndex {
         auto it = map_.find(iod);
         return it != map_.end() && linkup_flag(*it->second);
     }
+    const Map &map() const { return map_; }
 
   private:
     Map map_;

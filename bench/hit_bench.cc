@@ -9,8 +9,8 @@
 #include <string>
 
 #include "baselines.h"
+#include "behind_call.h"
 #include "heap_counter.h"
-#include "inline_hit.h"
 #include "mtrack.h"
 #include "netif.h"
 #include "sim/peer_calls.h"
@@ -125,7 +125,7 @@ void add_cache_rows(const Shape &shape) {
     add_cache("linkup", "lcache", shape, Key::iod,
               [](uint32_t iod) { return lcache_netif_is_linkup(iod); });
     add_cache("linkup", "lcache_inline_lookup", shape, Key::iod,
-              [](uint32_t iod) { return inline_hit_is_linkup(iod); });
+              [](uint32_t iod) { return behind_call_lcache_linkup(iod); });
     add_cache("mtu", "lcache", shape, Key::iod,
               [](uint32_t iod) { return lcache_netif_get_if_mtu(iod); });
     add_cache("mac", "lcache", shape, Key::iod,
@@ -156,6 +156,11 @@ void register_hit_benchmarks(uint32_t ports) {
     add_cache_rows(shape);
     add_baseline("array", shape, &Baselines::array);
     add_baseline("unordered_map", shape, &Baselines::std_map);
+    add("linkup", "unordered_map_behind_call", shape, [](benchmark::State &state, const World &w) {
+        behind_call_use_map(&baselines(w).std_map.map());
+        time_queries(state, w.iods(), Source::elsewhere,
+                     [](uint32_t iod) { return behind_call_map_linkup(iod); });
+    });
     add_baseline("absl_flat_hash_map", shape, &Baselines::absl_map);
     add_baseline("libnl", shape, &Baselines::libnl);
     add("linkup", "peer_inprocess", shape, [](benchmark::State &state, const World &w) {

@@ -11,4 +11,4 @@ set xtics ("64" 64, "1 024" 1024, "16 384" 16384, "65 536" 65536)
 set format y "%g"
 set key outside right top
 set grid
-plot for [col=2:9] datafile using 1:col with linespoints lw 2 pt 7 title columnheader(col)
+plot for [col=2:10] datafile using 1:col with linespoints lw 2 pt 7 title columnheader(col)

@@ -1,10 +1,14 @@
-#include "inline_hit.h"
+#include "behind_call.h"
 
 #include <cstddef>
 
-#include "lcache.h"
+namespace {
 
-uint32_t inline_hit_is_linkup(uint32_t iod) {
+const EntryMap *entry_map;
+
+} // namespace
+
+uint32_t behind_call_lcache_linkup(uint32_t iod) {
     constexpr uint32_t gate = LCACHE_ATTR_LINKUP | LCACHE_ATTR_IOD;
     if ((lcache.attr.sync_mask & gate) == gate) {
         auto *entry = static_cast<lcache_if_entry_t *>(
@@ -15,4 +19,11 @@ uint32_t inline_hit_is_linkup(uint32_t iod) {
         }
     }
     return lcache_netif_is_linkup(iod);
+}
+
+void behind_call_use_map(const EntryMap *map) { entry_map = map; }
+
+uint32_t behind_call_map_linkup(uint32_t iod) {
+    auto it = entry_map->find(iod);
+    return it != entry_map->end() && (it->second->flags & LCACHE_FLAG_LINKUP) != 0;
 }
