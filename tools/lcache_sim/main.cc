@@ -1,28 +1,168 @@
-// lcache-sim: a simulated switch driven through the cache.
+// lcache-sim: a simulated switch driven through liblcache.
 //
-//   lcache-sim run [options]   build a leaf switch, serve a query workload
-//                              through the cache, print the cache's report
-//                              and a summary
+//   lcache-sim run [options]     a leaf switch served through the cache under
+//                                a seeded workload: the cache's report and a
+//                                summary of what it saved
+//   lcache-sim replay FILE       a scenario, traced line by line
+//   lcache-sim serve --socket P  the simulated switch as a server process
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <exception>
+#include <map>
+
+#include "replay.h"
 #include "run.h"
+#include "sim/ipc_server.h"
+
+namespace {
+
+using lcsim::PeerMode;
+
+// CLI11 reads "-1" into an unsigned option as its two's complement.
+const CLI::Validator kNotNegative(
+    [](std::string &text) {
+        return text.starts_with('-') ? std::string("expected a number of 0 or more") : "";
+    },
+    "", "not negative");
+
+const std::map<std::string, PeerMode> kPeerModes = {{"inproc", PeerMode::inproc},
+                                                    {"ipc", PeerMode::ipc}};
+
+void add_peer_options(CLI::App *cmd, PeerMode &mode, std::string &socket) {
+    cmd->add_option("--peers", mode,
+                    "How peer calls reach the switch: inproc (a call into the model) or ipc "
+                    "(a request and an answer over a Unix socket to a server process)")
+        ->transform(CLI::CheckedTransformer(kPeerModes, CLI::ignore_case))
+        ->default_str("inproc");
+    cmd->add_option("--socket", socket,
+                    "With --peers ipc: the socket of a server started with `lcache-sim serve`, "
+                    "instead of a server process of its own");
+}
+
+void add_switch_options(CLI::App *cmd, sim::LeafOptions &leaf) {
+    auto count = [&](const char *name, auto &field, const char *help) {
+        cmd->add_option(name, field, help)
+            ->check(kNotNegative)
+            ->capture_default_str()
+            ->group("Switch");
+    };
+    count("--ports", leaf.ethernet_ports, "Ethernet ports");
+    count("--port-channels", leaf.port_channels, "Port-channels, each made of the last ports");
+    count("--members", leaf.members_per_channel, "Member ports per port-channel");
+    count("--vlans", leaf.vlans, "VLANs, each with its VLAN interface");
+    count("--first-vlan", leaf.first_vlan, "The first VLAN's number");
+    count("--subinterfaces", leaf.subinterfaces, "Routed ports, each with one sub-interface");
+    count("--loopbacks", leaf.loopbacks, "Loopback interfaces");
+    cmd->add_flag("!--no-mgmt", leaf.management, "Leave out the management port")->group("Switch");
+}
+
+void add_cache_options(CLI::App *cmd, lcsim::CacheSettings &cache) {
+    cmd->add_option("--profile", cache.profile,
+                    "Attribute block: full (every attribute), l2 (bridging), minimal (link, "
+                    "protocol, MTU)")
+        ->check(CLI::IsMember(lcsim::profile_names()))
+        ->capture_default_str()
+        ->group("Cache");
+    auto mask = [&](const char *name, std::optional<uint32_t> &field, const char *help) {
+        cmd->add_option(name, field, help)->check(kNotNegative)->group("Cache");
+    };
+    mask("--sync-mask", cache.sync_mask, "Attributes kept (replaces the profile's; 0x... for hex)");
+    mask("--crit-mask", cache.crit_mask, "Attributes flush option 2 marks stale");
+    mask("--med-mask", cache.med_mask, "Attributes flush option 1 marks stale");
+    mask("--low-mask", cache.low_mask, "Attributes flush options 0 and 4+ mark stale");
+    mask("--once-mask", cache.once_mask, "The mask the report shows as once");
+    cmd->add_option("--table-size", cache.table_size, "Buckets per table (0: the cache's 16384)")
+        ->check(kNotNegative)
+        ->capture_default_str()
+        ->group("Cache");
+    cmd->add_flag("--l3-track", cache.l3_track, "L3 notifications create and remove entries")
+        ->group("Cache");
+}
+
+void add_workload_options(CLI::App *cmd, lcsim::WorkloadOptions &w) {
+    auto count = [&](const char *name, auto &field, const char *help) {
+        cmd->add_option(name, field, help)
+            ->check(kNotNegative)
+            ->capture_default_str()
+            ->group("Workload");
+    };
+    count("--queries", w.queries, "Queries to ask");
+    count("--seed", w.seed, "Seed of the workload");
+    count("--change-every", w.change_every, "Queries between two model changes (0: none)");
+    count("--flush-every", w.flush_every, "Queries between two flushes (0: none)");
+    cmd->add_option("--hot-fraction", w.hot_fraction, "Share of the interfaces that are hot")
+        ->check(CLI::Range(0.0, 1.0))
+        ->capture_default_str()
+        ->group("Workload");
+    cmd->add_option("--hot-share", w.hot_share, "Share of the queries asked about hot interfaces")
+        ->check(CLI::Range(0.0, 1.0))
+        ->capture_default_str()
+        ->group("Workload");
+}
+
+CLI::App *add_run_command(CLI::App &app, lcsim::RunOptions &run) {
+    CLI::App *cmd = app.add_subcommand(
+        "run", "Build a leaf switch, run a seeded workload through the cache, print the "
+               "cache's report and a summary (exit status 1 when an answer disagreed)");
+    add_switch_options(cmd, run.leaf);
+    add_cache_options(cmd, run.cache);
+    add_workload_options(cmd, run.workload);
+    add_peer_options(cmd, run.peers, run.socket);
+    cmd->add_flag("--json", run.json, "Print only the summary, as JSON");
+    cmd->add_flag("!--no-report", run.report, "Leave out the cache's report");
+    cmd->add_flag("!--no-progress", run.progress, "No progress bar, even on a terminal");
+    return cmd;
+}
+
+CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay) {
+    CLI::App *cmd = app.add_subcommand(
+        "replay", "Carry out a scenario file line by line and trace it on standard output "
+                  "(see examples/); a bad line stops it with file:line: message, status 2");
+    cmd->add_option("file", replay.file, "The scenario")->required();
+    add_peer_options(cmd, replay.peers, replay.socket);
+    return cmd;
+}
+
+CLI::App *add_serve_command(CLI::App &app, std::string &socket) {
+    CLI::App *cmd = app.add_subcommand(
+        "serve", "Serve the simulated switch on a Unix socket to one client (run or replay "
+                 "with --peers ipc --socket PATH); exits when that client goes away");
+    cmd->add_option("--socket", socket, "Where to listen")->required();
+    return cmd;
+}
+
+int serve(const std::string &socket) {
+    try {
+        return sim::ipc::serve_at(socket);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "lcache-sim: %s\n", e.what());
+        return lcsim::kExitFailed;
+    }
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     CLI::App app{"A simulated switch driven through liblcache"};
     app.require_subcommand(1);
-
     lcsim::RunOptions run;
-    CLI::App *run_cmd = app.add_subcommand("run", "Run a seeded query workload through the cache");
-    run_cmd->add_option("--ports", run.leaf.ethernet_ports, "Ethernet ports")->capture_default_str();
-    run_cmd->add_option("--port-channels", run.leaf.port_channels, "Port-channels")
-        ->capture_default_str();
-    run_cmd->add_option("--vlans", run.leaf.vlans, "VLANs, each with a VLAN interface")
-        ->capture_default_str();
-    run_cmd->add_option("--queries", run.queries, "Queries to run")->capture_default_str();
-    run_cmd->add_option("--seed", run.seed, "Seed of the workload")->capture_default_str();
-
-    CLI11_PARSE(app, argc, argv);
+    lcsim::ReplayOptions replay;
+    std::string serve_socket;
+    CLI::App *run_cmd = add_run_command(app, run);
+    CLI::App *replay_cmd = add_replay_command(app, replay);
+    CLI::App *serve_cmd = add_serve_command(app, serve_socket);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : lcsim::kExitBadInput;
+    }
     if (run_cmd->parsed())
         return lcsim::run(run);
-    return 0;
+    if (replay_cmd->parsed())
+        return lcsim::replay(replay);
+    if (serve_cmd->parsed())
+        return serve(serve_socket);
+    return lcsim::kExitBadInput;
 }

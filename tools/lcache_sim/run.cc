@@ -1,112 +1,198 @@
-// The workload: queries skewed towards a hot set of interfaces, as real
-// clients ask about the ports they forward on, each answer checked against
-// the model.
+// The run: every stretch of queries between two events is asked twice,
+// first of the peers directly (the answers a client without the cache
+// gets, and their cost), then of the cache; the answers must agree.  Then
+// the event: a model change and its notifications, or a flush.
 #include "run.h"
 
-#include <cstdarg>
 #include <cstdio>
-#include <random>
-#include <vector>
+#include <exception>
+#include <string>
 
 #include "lcache.h"
-#include "mtrack.h"
-#include "sim/model_backend.h"
+#include "progress.h"
+#include "sim/lcache_delivery.h"
 #include "sim/peer_calls.h"
+#include "summary.h"
+#include "trace_text.h"
 
 namespace lcsim {
-
 namespace {
 
-// Every interface attribute and the VLAN cache.  Link and protocol state
-// are critical, addressing medium, the rest low.
-lcache_attr realistic_attributes() {
-    lcache_attr a{};
-    a.sync_mask = 0xFFFFFFFF & ~0x08000000u; // bit 27 carries nothing
-    a.crit_mask = LCACHE_ATTR_LINKUP | LCACHE_ATTR_PROTOUP;
-    a.med_mask = a.crit_mask | LCACHE_ATTR_MAC | LCACHE_ATTR_MTU | LCACHE_ATTR_VLAN;
-    a.low_mask = a.med_mask | LCACHE_ATTR_SWITCHPORT | LCACHE_ATTR_SWITCHING | LCACHE_ATTR_ENCAP;
-    return a;
+using Clock = std::chrono::steady_clock;
+
+// A stretch is bounded so its answers stay small in memory.
+constexpr size_t kStretch = 4096;
+constexpr size_t kDescribedDisagreements = 10;
+
+using CallCounts = std::array<uint64_t, sim::kPeerFnCount>;
+
+CallCounts call_counts() {
+    CallCounts counts{};
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
+        counts[fn] = sim::call_count(static_cast<sim::PeerFn>(fn));
+    return counts;
 }
 
-int print_line(const char *fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    int n = vprintf(fmt, ap);
-    va_end(ap);
-    return n;
+uint64_t mix(uint64_t digest, uint64_t value) {
+    return (digest ^ value) * 0x100000001b3u + (value >> 29);
 }
 
-struct Counts {
-    uint64_t queries = 0;
-    uint64_t disagreements = 0;
+std::string describe(const Query &q, const Answer &cached, const Answer &direct) {
+    return std::string(q.kind->function) + " iod " + std::to_string(q.target.iod) + " ifindex " +
+           std::to_string(q.target.ifindex) + ": cache " + q.kind->show(cached) + ", peer " +
+           q.kind->show(direct);
+}
+
+class Runner {
+  public:
+    Runner(const RunOptions &options, Switchboard &board)
+        : options_(options), board_(board), workload_(options.workload, board.model()) {
+        stats_.peers = options.peers;
+        stats_.seed = options.workload.seed;
+        stats_.profile = options.cache.profile;
+    }
+
+    void run() {
+        const CallCounts before = call_counts();
+        Progress progress(options_.workload.queries, options_.progress);
+        std::vector<Query> stretch;
+        while (!workload_.done()) {
+            workload_.next_queries(stretch, kStretch);
+            ask(stretch);
+            board_.check();
+            while (auto event = workload_.next_event())
+                handle(*event);
+            progress.update(workload_.issued());
+        }
+        const CallCounts after = call_counts();
+        for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
+            stats_.calls_by_function[fn] = after[fn] - before[fn] - without_cache_[fn];
+        stats_.interfaces = board_.model().interfaces().size();
+        stats_.vlans = board_.model().vlans().size();
+        collect_cache_figures(stats_);
+    }
+
+    const RunStats &stats() const { return stats_; }
+
+  private:
+    void ask(const std::vector<Query> &queries) {
+        direct_.resize(queries.size());
+        cached_.resize(queries.size());
+        const CallCounts calls_before = call_counts();
+        const auto t0 = Clock::now();
+        for (size_t i = 0; i < queries.size(); ++i)
+            direct_[i] = queries[i].kind->direct(queries[i].target);
+        const auto t1 = Clock::now();
+        const CallCounts calls_between = call_counts();
+        for (size_t i = 0; i < queries.size(); ++i)
+            cached_[i] = queries[i].kind->cached(queries[i].target);
+        const auto t2 = Clock::now();
+        const CallCounts calls_after = call_counts();
+        for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn) {
+            without_cache_[fn] += calls_between[fn] - calls_before[fn];
+            stats_.calls_without_cache += calls_between[fn] - calls_before[fn];
+            stats_.calls_by_queries += calls_after[fn] - calls_between[fn];
+        }
+        stats_.time_without_cache += t1 - t0;
+        stats_.time_with_cache += t2 - t1;
+        for (size_t i = 0; i < queries.size(); ++i) {
+            ++stats_.families[static_cast<size_t>(queries[i].kind->family)].queries;
+            stats_.answer_digest = mix(stats_.answer_digest, cached_[i].value);
+            if (!queries[i].kind->agree(cached_[i], direct_[i]))
+                disagreed(queries[i]);
+        }
+        stats_.queries += queries.size();
+    }
+
+    // Asked again to describe it: the model has not changed since.
+    void disagreed(const Query &q) {
+        if (++stats_.disagreements > kDescribedDisagreements)
+            return;
+        const Answer cached = q.kind->cached(q.target);
+        const Answer direct = q.kind->direct(q.target);
+        stats_.first_disagreements.push_back(describe(q, cached, direct));
+    }
+
+    void handle(const Event &event) {
+        const uint64_t before = sim::total_calls();
+        if (const auto *flush = std::get_if<Flush>(&event)) {
+            lcache_if_flush_all(flush->option);
+            lcache_vlan_flush_all(flush->option);
+            ++stats_.flushes;
+            stats_.calls_by_flushes += sim::total_calls() - before;
+            return;
+        }
+        for (const sim::Change &change : std::get<ModelChange>(event).changes) {
+            const sim::Applied applied = board_.apply(change);
+            workload_.applied(change, applied);
+            const uint64_t delivering = sim::total_calls();
+            sim::deliver_all(applied.sent);
+            stats_.calls_by_notifications += sim::total_calls() - delivering;
+            stats_.notifications += applied.sent.size();
+        }
+        ++stats_.changes;
+    }
+
+    const RunOptions &options_;
+    Switchboard &board_;
+    Workload workload_;
+    RunStats stats_;
+    CallCounts without_cache_{}; // the calls asked directly, by function
+    std::vector<Answer> direct_;
+    std::vector<Answer> cached_;
 };
 
-// One query of a random family about `iface`, compared with the model.
-void query(const sim::Interface &iface, unsigned family, Counts &counts) {
-    bool agrees = true;
-    switch (family) {
-    case 0: agrees = lcache_netif_is_linkup(iface.iod) == iface.linkup; break;
-    case 1: agrees = lcache_netif_is_protoup(iface.iod) == iface.protoup; break;
-    case 2: agrees = lcache_netif_get_if_mtu(iface.iod) == iface.mtu; break;
-    case 3: agrees = lcache_netif_is_switchport(iface.iod) == iface.switchport; break;
-    default: {
-        uint32_t ifindex = 0;
-        agrees = lcache_netif_get_ifindex_frm_iod(iface.iod, &ifindex) == 0 &&
-                 ifindex == iface.ifindex;
-    }
-    }
-    ++counts.queries;
-    counts.disagreements += !agrees;
+void print_report() {
+    std::string text;
+    set_trace_output(&text, nullptr);
+    lcache_set_print(trace_print, 0);
+    lcache_dump();
+    lcache_vlan_dump();
+    lcache_set_print(nullptr, 0);
+    set_trace_output(nullptr, nullptr);
+    std::fputs(text.c_str(), stdout);
+}
+
+// The switch gets its extension data before the cache starts, as a switch
+// that has been up for a while has it.
+void prepare(Switchboard &board, const lcache_attr &attr) {
+    for (const sim::Change &change : extension_setup(board.model(), attr.ext_key))
+        board.apply(change);
 }
 
 } // namespace
 
 int run(const RunOptions &options) {
-    sim::default_switch() = sim::build_leaf_switch(options.leaf);
-    const sim::Switch &model = sim::default_switch();
-    std::vector<const sim::Interface *> interfaces;
-    for (const auto &[ifindex, iface] : model.interfaces())
-        interfaces.push_back(&iface);
-
-    const lcache_attr attr = realistic_attributes();
-    if (lcache_init(&attr) != 1) {
-        fprintf(stderr, "lcache_init failed: %s", lcache_print_str);
-        return 1;
+    try {
+        const lcache_attr attr = make_attributes(options.cache);
+        auto board = open_switchboard(options.peers, options.socket);
+        board->build(options.leaf);
+        prepare(*board, attr);
+        if (lcache_init(&attr) != 1) {
+            std::fprintf(stderr, "lcache-sim: lcache_init failed: %s\n", lcache_print_str);
+            return kExitFailed;
+        }
+        Runner runner(options, *board);
+        runner.run();
+        if (options.json) {
+            print_json(runner.stats(), stdout);
+        } else {
+            if (options.report)
+                print_report();
+            print_summary(runner.stats(), stdout);
+        }
+        lcache_cleanup();
+        return runner.stats().disagreements == 0 ? 0 : kExitDisagreement;
+    } catch (const std::invalid_argument &e) {
+        std::fprintf(stderr, "lcache-sim: %s\n", e.what());
+        return kExitBadInput;
+    } catch (const sim::ModelError &e) {
+        std::fprintf(stderr, "lcache-sim: the switch refused: %s\n", e.what());
+        return kExitBadInput;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "lcache-sim: %s\n", e.what());
+        return kExitFailed;
     }
-    sim::reset_call_counts();
-
-    // A tenth of the interfaces get most of the questions.
-    std::mt19937_64 rng(options.seed);
-    const size_t hot = std::max<size_t>(1, interfaces.size() / 10);
-    std::uniform_int_distribution<size_t> pick_hot(0, hot - 1), pick_any(0, interfaces.size() - 1);
-    std::bernoulli_distribution is_hot(0.8);
-    std::uniform_int_distribution<unsigned> pick_family(0, 4);
-    Counts counts;
-    for (uint64_t i = 0; i < options.queries; ++i) {
-        const size_t index = is_hot(rng) ? pick_hot(rng) : pick_any(rng);
-        query(*interfaces[index], pick_family(rng), counts);
-    }
-
-    lcache_set_print(nullptr, 0);
-    lcache.attr.debug_printf = print_line;
-    lcache_dump();
-    lcache_vlan_dump();
-    lcache.attr.debug_printf = nullptr;
-
-    mtrack_usage_t entries;
-    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, &entries);
-    printf("\nSummary\n");
-    printf("  interfaces in the model   %zu\n", interfaces.size());
-    printf("  queries                   %llu\n", static_cast<unsigned long long>(counts.queries));
-    printf("  peer calls with the cache %llu\n",
-           static_cast<unsigned long long>(sim::total_calls()));
-    printf("  interface entries held    %llu (%llu bytes)\n",
-           static_cast<unsigned long long>(entries.live_blocks),
-           static_cast<unsigned long long>(entries.live_bytes));
-    printf("  answers disagreeing       %llu\n",
-           static_cast<unsigned long long>(counts.disagreements));
-    lcache_cleanup();
-    return counts.disagreements == 0 ? 0 : 1;
 }
 
 } // namespace lcsim

@@ -1,18 +1,33 @@
+// `lcache-sim run`: a simulated switch driven through the cache.
 #pragma once
 
-#include <cstdint>
+#include <string>
 
+#include "cache_settings.h"
 #include "sim/leaf.h"
+#include "switchboard.h"
+#include "workload.h"
 
 namespace lcsim {
 
 struct RunOptions {
     sim::LeafOptions leaf;
-    uint64_t queries = 200000;
-    uint64_t seed = 1;
+    CacheSettings cache;
+    WorkloadOptions workload;
+    PeerMode peers = PeerMode::inproc;
+    std::string socket; // with ipc: a standalone server's socket
+    bool json = false;
+    bool report = true;   // the cache's own report before the summary
+    bool progress = true; // the bar, when standard output is a terminal
 };
 
-// Runs the workload and prints the report; the process's exit status.
+// Exit statuses of the tool.
+inline constexpr int kExitDisagreement = 1; // the cache answered differently from the model
+inline constexpr int kExitBadInput = 2;     // bad arguments or a bad scenario
+inline constexpr int kExitFailed = 3;       // the run could not be completed
+
+// Runs the workload and prints the report and the summary; the process's
+// exit status.
 int run(const RunOptions &options);
 
 } // namespace lcsim

@@ -1,0 +1,186 @@
+// Printing what a run measured.
+#include "summary.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace lcsim {
+namespace {
+
+// The family whose queries count in a statistics row, if any.
+std::optional<Family> family_of(lcache_stat_row_t row) {
+    switch (row) {
+    case LCACHE_STAT_SWITCHPORT:
+    case LCACHE_STAT_SWITCHING:
+    case LCACHE_STAT_LINKUP:
+    case LCACHE_STAT_PROTOUP:
+    case LCACHE_STAT_ETHERNET:
+    case LCACHE_STAT_IS_VLAN:
+    case LCACHE_STAT_NULL:
+    case LCACHE_STAT_LOOPBACK:
+    case LCACHE_STAT_P2P: return Family::flags;
+    case LCACHE_STAT_MTU: return Family::mtu;
+    case LCACHE_STAT_ENCAP: return Family::encap;
+    case LCACHE_STAT_MAC: return Family::mac;
+    case LCACHE_STAT_VLAN: return Family::vlan;
+    case LCACHE_STAT_NAME: return Family::name;
+    case LCACHE_STAT_IOD: return Family::iod;
+    case LCACHE_STAT_PI: return Family::pi;
+    case LCACHE_STAT_LIF: return Family::lif;
+    case LCACHE_STAT_AGG_IF: return Family::port_channel;
+    case LCACHE_STAT_IPS: return Family::port_mode;
+    case LCACHE_STAT_EXT:
+    case LCACHE_STAT_EXT1:
+    case LCACHE_STAT_EXT2:
+    case LCACHE_STAT_EXT3: return Family::extensions;
+    default: return std::nullopt;
+    }
+}
+
+double ratio(uint64_t part, uint64_t whole) {
+    return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole);
+}
+
+double ns_per_query(std::chrono::nanoseconds total, uint64_t queries) {
+    return queries == 0 ? 0.0 : static_cast<double>(total.count()) / static_cast<double>(queries);
+}
+
+unsigned long long ull(uint64_t value) { return value; }
+
+uint64_t calls_with_cache(const RunStats &s) {
+    return s.calls_by_queries + s.calls_by_notifications + s.calls_by_flushes;
+}
+
+const char *peers_text(PeerMode mode) { return mode == PeerMode::ipc ? "ipc" : "inproc"; }
+
+// The peer functions the cache still asked most: where its misses go.
+void print_busiest_functions(const RunStats &s, std::FILE *out) {
+    constexpr size_t kShown = 5;
+    std::vector<size_t> order(sim::kPeerFnCount);
+    for (size_t fn = 0; fn < order.size(); ++fn)
+        order[fn] = fn;
+    std::ranges::stable_sort(
+        order, [&](size_t a, size_t b) { return s.calls_by_function[a] > s.calls_by_function[b]; });
+    std::fprintf(out, "                       asked most with the cache:\n");
+    for (size_t i = 0; i < kShown && s.calls_by_function[order[i]] > 0; ++i)
+        std::fprintf(out, "                         %-36s %10llu\n",
+                     sim::peer_fn_name(static_cast<sim::PeerFn>(order[i])),
+                     ull(s.calls_by_function[order[i]]));
+}
+
+} // namespace
+
+void collect_cache_figures(RunStats &s) {
+    s.attr = lcache.attr;
+    for (int row = 0; row < LCACHE_STAT_ROWS; ++row) {
+        if (auto family = family_of(static_cast<lcache_stat_row_t>(row))) {
+            FamilyFigures &figures = s.families[static_cast<size_t>(*family)];
+            figures.hits += lcache.stats.hits[row];
+            figures.misses += lcache.stats.misses[row];
+        }
+    }
+    // The flood query counts in the bridge-domain row.
+    FamilyFigures &vlan_cache = s.families[static_cast<size_t>(Family::vlan_cache)];
+    for (int row : {LCACHE_VLAN_STAT_BD, LCACHE_VLAN_STAT_PVLAN}) {
+        vlan_cache.hits += lcache.stats.vlan_hits[row];
+        vlan_cache.misses += lcache.stats.vlan_misses[row];
+    }
+    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, &s.if_memory);
+    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_vlan_entry_t, &s.vlan_memory);
+}
+
+void print_summary(const RunStats &s, std::FILE *out) {
+    std::fprintf(out, "\nSummary\n");
+    std::fprintf(out, "  switch               %zu interfaces, %zu VLANs; peers %s\n", s.interfaces,
+                 s.vlans, s.peers == PeerMode::ipc ? "in a server process (ipc)" : "in-process");
+    std::fprintf(
+        out, "  cache                profile %s: sync 0x%x, crit 0x%x, med 0x%x, low 0x%x\n",
+        s.profile.c_str(), s.attr.sync_mask, s.attr.crit_mask, s.attr.med_mask, s.attr.low_mask);
+    std::fprintf(out,
+                 "  workload             seed %llu: %llu queries, %llu model changes "
+                 "(%llu notifications), %llu flushes\n",
+                 ull(s.seed), ull(s.queries), ull(s.changes), ull(s.notifications), ull(s.flushes));
+    std::fprintf(out, "  %-18s %10s %10s %10s %9s\n", "family", "queries", "hits", "misses",
+                 "hit ratio");
+    for (size_t f = 0; f < kFamilyCount; ++f) {
+        const FamilyFigures &ff = s.families[f];
+        std::fprintf(out, "    %-16s %10llu %10llu %10llu %8.1f%%\n",
+                     family_name(static_cast<Family>(f)), ull(ff.queries), ull(ff.hits),
+                     ull(ff.misses), 100.0 * ratio(ff.hits, ff.hits + ff.misses));
+    }
+    const uint64_t with = calls_with_cache(s);
+    std::fprintf(out,
+                 "  peer calls           with the cache %llu (queries %llu, notifications %llu, "
+                 "flushes %llu)\n",
+                 ull(with), ull(s.calls_by_queries), ull(s.calls_by_notifications),
+                 ull(s.calls_by_flushes));
+    std::fprintf(out, "                       without it %llu: the cache saves %.1f%%\n",
+                 ull(s.calls_without_cache), 100.0 * (1.0 - ratio(with, s.calls_without_cache)));
+    print_busiest_functions(s, out);
+    std::fprintf(out, "  time per query       %.0f ns with the cache, %.0f ns without\n",
+                 ns_per_query(s.time_with_cache, s.queries),
+                 ns_per_query(s.time_without_cache, s.queries));
+    std::fprintf(out,
+                 "  memory held          %llu interface entries (%llu bytes), %llu VLAN entries "
+                 "(%llu bytes); peak %llu bytes\n",
+                 ull(s.if_memory.live_blocks), ull(s.if_memory.live_bytes),
+                 ull(s.vlan_memory.live_blocks), ull(s.vlan_memory.live_bytes),
+                 ull(s.if_memory.peak_bytes + s.vlan_memory.peak_bytes));
+    std::fprintf(out, "  answers disagreeing  %llu\n", ull(s.disagreements));
+    for (const std::string &d : s.first_disagreements)
+        std::fprintf(out, "    %s\n", d.c_str());
+}
+
+void print_json(const RunStats &s, std::FILE *out) {
+    std::fprintf(out, "{\n");
+    std::fprintf(out, "  \"peers\": \"%s\",\n", peers_text(s.peers));
+    std::fprintf(out, "  \"seed\": %llu,\n", ull(s.seed));
+    std::fprintf(out, "  \"profile\": \"%s\",\n", s.profile.c_str());
+    std::fprintf(out, "  \"sync_mask\": %u,\n", s.attr.sync_mask);
+    std::fprintf(out, "  \"interfaces\": %zu,\n", s.interfaces);
+    std::fprintf(out, "  \"vlans\": %zu,\n", s.vlans);
+    std::fprintf(out, "  \"queries\": %llu,\n", ull(s.queries));
+    std::fprintf(out, "  \"model_changes\": %llu,\n", ull(s.changes));
+    std::fprintf(out, "  \"notifications\": %llu,\n", ull(s.notifications));
+    std::fprintf(out, "  \"flushes\": %llu,\n", ull(s.flushes));
+    std::fprintf(out, "  \"families\": {\n");
+    for (size_t f = 0; f < kFamilyCount; ++f) {
+        const FamilyFigures &ff = s.families[f];
+        std::fprintf(out,
+                     "    \"%s\": {\"queries\": %llu, \"hits\": %llu, \"misses\": %llu, "
+                     "\"hit_ratio\": %.4f}%s\n",
+                     family_name(static_cast<Family>(f)), ull(ff.queries), ull(ff.hits),
+                     ull(ff.misses), ratio(ff.hits, ff.hits + ff.misses),
+                     f + 1 < kFamilyCount ? "," : "");
+    }
+    std::fprintf(out, "  },\n");
+    std::fprintf(out, "  \"peer_calls_with_cache\": %llu,\n", ull(calls_with_cache(s)));
+    std::fprintf(out, "  \"peer_calls_by_queries\": %llu,\n", ull(s.calls_by_queries));
+    std::fprintf(out, "  \"peer_calls_by_notifications\": %llu,\n", ull(s.calls_by_notifications));
+    std::fprintf(out, "  \"peer_calls_by_flushes\": %llu,\n", ull(s.calls_by_flushes));
+    std::fprintf(out, "  \"peer_calls_without_cache\": %llu,\n", ull(s.calls_without_cache));
+    std::fprintf(out, "  \"peer_calls_by_function\": {");
+    const char *separator = "";
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn) {
+        if (s.calls_by_function[fn] == 0)
+            continue;
+        std::fprintf(out, "%s\"%s\": %llu", separator,
+                     sim::peer_fn_name(static_cast<sim::PeerFn>(fn)), ull(s.calls_by_function[fn]));
+        separator = ", ";
+    }
+    std::fprintf(out, "},\n");
+    std::fprintf(out, "  \"ns_per_query_with_cache\": %.1f,\n",
+                 ns_per_query(s.time_with_cache, s.queries));
+    std::fprintf(out, "  \"ns_per_query_without_cache\": %.1f,\n",
+                 ns_per_query(s.time_without_cache, s.queries));
+    std::fprintf(out, "  \"interface_entries\": %llu,\n", ull(s.if_memory.live_blocks));
+    std::fprintf(out, "  \"interface_entry_bytes\": %llu,\n", ull(s.if_memory.live_bytes));
+    std::fprintf(out, "  \"vlan_entries\": %llu,\n", ull(s.vlan_memory.live_blocks));
+    std::fprintf(out, "  \"vlan_entry_bytes\": %llu,\n", ull(s.vlan_memory.live_bytes));
+    std::fprintf(out, "  \"answer_digest\": \"%016llx\",\n", ull(s.answer_digest));
+    std::fprintf(out, "  \"disagreements\": %llu\n", ull(s.disagreements));
+    std::fprintf(out, "}\n");
+}
+
+} // namespace lcsim
