@@ -8,8 +8,12 @@ int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    for (uint32_t ports : bench::kSizes)
+    for (uint32_t ports : bench::kSizes) {
         bench::register_hit_benchmarks(ports);
+#ifdef LCACHE_BENCH_IPC
+        bench::register_ipc_benchmarks(ports);
+#endif
+    }
     bench::register_cold_benchmarks();
     bench::register_table_benchmarks();
     benchmark::RunSpecifiedBenchmarks();

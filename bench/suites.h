@@ -11,6 +11,8 @@ namespace bench {
 inline constexpr uint32_t kSizes[] = {64, 1024, 16384, 65536};
 
 void register_hit_benchmarks(uint32_t ports);
+// Built when the simulation's IPC backend is (LCACHE_BENCH_IPC).
+void register_ipc_benchmarks(uint32_t ports);
 void register_cold_benchmarks();
 void register_table_benchmarks();
 
