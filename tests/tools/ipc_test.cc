@@ -1,0 +1,121 @@
+// The switch served over IPC answers exactly as the switch in process: the
+// same seed gives the same counters and the same answers.  A server serves
+// one client and exits when that client goes away, even when the client
+// is killed.
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tool_process.h"
+
+namespace lcsimtest {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The JSON summary without what depends on the peer mode: the mode itself
+// and the times.
+std::string comparable(const std::string &json) {
+    std::istringstream in(json);
+    std::string kept, line;
+    while (std::getline(in, line))
+        if (line.find("\"peers\"") == std::string::npos &&
+            line.find("ns_per_query") == std::string::npos)
+            kept += line + "\n";
+    return kept;
+}
+
+std::vector<std::string> with(std::vector<std::string> args, const std::vector<std::string> &more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+struct Workload {
+    const char *name;
+    std::vector<std::string> args;
+};
+
+void PrintTo(const Workload &workload, std::ostream *os) { *os << workload.name; }
+
+class PeerModes : public ::testing::TestWithParam<Workload> {};
+
+TEST_P(PeerModes, IpcAnswersExactlyAsInProcess) {
+    const std::vector<std::string> args = with({"run", "--json"}, GetParam().args);
+    const ToolRun inproc = run_tool(with(args, {"--peers", "inproc"}));
+    const ToolRun ipc = run_tool(with(args, {"--peers", "ipc"}));
+    ASSERT_EQ(inproc.status, 0) << inproc.err;
+    ASSERT_EQ(ipc.status, 0) << ipc.err;
+    EXPECT_THAT(inproc.out, ::testing::HasSubstr("\"disagreements\": 0\n"));
+    EXPECT_EQ(comparable(ipc.out), comparable(inproc.out));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Workloads, PeerModes,
+    ::testing::Values(Workload{"Default", {"--queries", "3000", "--seed", "7"}},
+                      Workload{"BridgingWithManyChanges",
+                               {"--queries", "3000", "--profile", "l2", "--change-every", "40",
+                                "--flush-every", "700", "--l3-track"}}),
+    [](const auto &workload) { return std::string(workload.param.name); });
+
+class StandaloneServer : public ::testing::Test {
+  protected:
+    bool listening() const { return std::filesystem::exists(socket_); }
+
+    TempDir dir_;
+    std::string socket_ = dir_.path("switch.sock");
+};
+
+TEST_F(StandaloneServer, ServesOneClientThenExits) {
+    ToolProcess server({"serve", "--socket", socket_});
+    ASSERT_TRUE(eventually([&] { return listening(); }, 30s));
+    const std::vector<std::string> args = {"run", "--json", "--queries", "2000"};
+    const ToolRun remote = run_tool(with(args, {"--peers", "ipc", "--socket", socket_}));
+    ASSERT_EQ(remote.status, 0) << remote.err;
+    EXPECT_EQ(server.wait_for_exit(30s), 0);
+    EXPECT_EQ(comparable(remote.out), comparable(run_tool(args).out));
+}
+
+TEST_F(StandaloneServer, ExitsWhenItsClientIsKilled) {
+    ToolProcess server({"serve", "--socket", socket_});
+    ASSERT_TRUE(eventually([&] { return listening(); }, 30s));
+    ToolProcess client({"run", "--peers", "ipc", "--socket", socket_, "--queries", "100000000"});
+    // The server removes its socket once the client is connected.
+    ASSERT_TRUE(eventually([&] { return !listening(); }, 30s));
+    client.kill_now();
+    EXPECT_EQ(server.wait_for_exit(30s), 0);
+}
+
+// The processes the kernel lists as children of `pid`; empty when it
+// cannot tell.
+std::vector<pid_t> children_of(pid_t pid) {
+    std::ifstream list("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                       "/children");
+    std::vector<pid_t> children;
+    for (pid_t child; list >> child;)
+        children.push_back(child);
+    return children;
+}
+
+TEST(ForkedServer, GoesWhenTheToolIsKilled) {
+    if (!std::filesystem::exists("/proc/self/task/" + std::to_string(getpid()) + "/children"))
+        GTEST_SKIP() << "the kernel does not list a process's children";
+    // The orphaned server becomes a child of this process, so the test can
+    // wait for it.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    ToolProcess tool({"run", "--peers", "ipc", "--queries", "100000000", "--no-progress"});
+    std::vector<pid_t> server;
+    ASSERT_TRUE(eventually([&] { return !(server = children_of(tool.pid())).empty(); }, 30s));
+    tool.kill_now();
+    ASSERT_TRUE(tool.wait_for_exit(30s).has_value());
+    EXPECT_TRUE(eventually([&] { return waitpid(server.front(), nullptr, WNOHANG) > 0; }, 30s));
+}
+
+} // namespace
+} // namespace lcsimtest

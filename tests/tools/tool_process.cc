@@ -1,0 +1,145 @@
+#include "tool_process.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <utility>
+
+extern char **environ;
+
+namespace lcsimtest {
+namespace {
+
+// The emulator's command line, its words separated by '|'.
+std::vector<std::string> emulator() {
+    std::vector<std::string> words;
+    const std::string line = LCSIM_EMULATOR;
+    size_t start = 0;
+    while (start < line.size()) {
+        size_t end = line.find('|', start);
+        if (end == std::string::npos)
+            end = line.size();
+        if (end > start)
+            words.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+int exit_status(int wait_status) {
+    if (WIFEXITED(wait_status))
+        return WEXITSTATUS(wait_status);
+    return 128 + WTERMSIG(wait_status);
+}
+
+void read_some(int &fd, std::string &into) {
+    char buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+        into.append(buffer, static_cast<size_t>(n));
+    } else {
+        close(fd);
+        fd = -1;
+    }
+}
+
+} // namespace
+
+bool under_emulator() { return !emulator().empty(); }
+
+std::string examples_dir() { return LCSIM_EXAMPLES; }
+
+ToolProcess::ToolProcess(const std::vector<std::string> &args) {
+    std::vector<std::string> words = emulator();
+    words.push_back(LCSIM_PROGRAM);
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0)
+        throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    const int failed = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    out_ = out[0];
+    err_ = err[0];
+    if (failed != 0)
+        throw std::runtime_error("cannot start " + words.front());
+}
+
+ToolProcess::~ToolProcess() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0)
+        close(out_);
+    if (err_ >= 0)
+        close(err_);
+}
+
+ToolRun ToolProcess::wait() {
+    ToolRun run;
+    while (out_ >= 0 || err_ >= 0) {
+        pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+        poll(fds, 2, -1);
+        if (fds[0].revents)
+            read_some(out_, run.out);
+        if (fds[1].revents)
+            read_some(err_, run.err);
+    }
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    run.status = exit_status(status);
+    return run;
+}
+
+std::optional<int> ToolProcess::wait_for_exit(std::chrono::milliseconds timeout) {
+    int status = 0;
+    if (!eventually([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeout))
+        return std::nullopt;
+    pid_ = -1;
+    return exit_status(status);
+}
+
+void ToolProcess::kill_now() { kill(pid_, SIGKILL); }
+
+ToolRun run_tool(const std::vector<std::string> &args) { return ToolProcess(args).wait(); }
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lcsim-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string TempDir::file(const std::string &name, const std::string &content) const {
+    const std::string p = path(name);
+    std::ofstream(p) << content;
+    return p;
+}
+
+} // namespace lcsimtest
