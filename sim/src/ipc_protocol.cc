@@ -338,6 +338,8 @@ void Channel::send(Writer &frame) {
         const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && (errno == EPIPE || errno == ECONNRESET))
+            throw LinkClosed("the other end closed the link");
         if (n <= 0)
             throw LinkError(std::string("cannot send: ") + std::strerror(errno));
         sent += static_cast<size_t>(n);
@@ -351,12 +353,14 @@ bool Channel::read_exactly(void *out, size_t size) {
         const ssize_t n = ::read(fd_, bytes + got, size - got);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == ECONNRESET)
+            throw LinkClosed("the other end reset the link");
         if (n < 0)
             throw LinkError(std::string("cannot receive: ") + std::strerror(errno));
         if (n == 0) {
             if (got == 0)
                 return false;
-            throw LinkError("the other end closed the link in the middle of a frame");
+            throw LinkClosed("the other end closed the link in the middle of a frame");
         }
         got += static_cast<size_t>(n);
     }
@@ -371,7 +375,7 @@ std::optional<std::vector<uint8_t>> Channel::receive() {
         throw LinkError("a frame of " + std::to_string(length) + " bytes is too long");
     std::vector<uint8_t> payload(length);
     if (length > 0 && !read_exactly(payload.data(), length))
-        throw LinkError("the other end closed the link in the middle of a frame");
+        throw LinkClosed("the other end closed the link in the middle of a frame");
     return payload;
 }
 

@@ -186,6 +186,8 @@ int serve(int fd) {
             channel.send(answer);
         }
         return 0;
+    } catch (const LinkClosed &) {
+        return 0; // the client went away mid-request: killed, most likely
     } catch (const std::exception &e) {
         std::fprintf(stderr, "switch server: %s\n", e.what());
         return 1;

@@ -43,6 +43,13 @@ class LinkError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The other end went away in the middle of a request or an answer: it
+// closed or reset the link, as a killed process does.
+class LinkClosed : public LinkError {
+  public:
+    using LinkError::LinkError;
+};
+
 // Builds one frame; the length is filled in by Channel::send.
 class Writer {
   public:
@@ -123,10 +130,11 @@ class Channel {
     Channel &operator=(Channel &&other) noexcept;
     ~Channel();
 
-    // Throws LinkError.
+    // Throws LinkClosed when the other end is gone, LinkError otherwise.
     void send(Writer &frame);
     // The next frame's payload; nullopt when the other end closed the link
-    // between frames.  Throws LinkError for a link that breaks mid-frame.
+    // between frames.  Throws LinkClosed when it went away mid-frame, and
+    // LinkError for a frame that breaks the protocol.
     std::optional<std::vector<uint8_t>> receive();
 
   private:

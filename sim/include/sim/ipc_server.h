@@ -9,9 +9,9 @@
 
 namespace sim::ipc {
 
-// Serves the client connected on `fd` (owned) until it closes its end.
-// Returns the process's exit status: 0 after a clean end, 1 when the link
-// broke or the client spoke something else than the protocol.
+// Serves the client connected on `fd` (owned) until it goes away: it
+// closes its end, or dies.  Returns the process's exit status: 0 then, 1
+// when the link failed otherwise or the client broke the protocol.
 int serve(int fd);
 
 // Listens on the Unix socket `path`, serves the first client that
