@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <map>
 
 #include "replay.h"
 #include "run.h"
@@ -26,15 +25,18 @@ const CLI::Validator kNotNegative(
     },
     "", "not negative");
 
-const std::map<std::string, PeerMode> kPeerModes = {{"inproc", PeerMode::inproc},
-                                                    {"ipc", PeerMode::ipc}};
+// The --peers words, read into a PeerMode once parsing is done.
+struct PeerChoice {
+    std::string word = "inproc";
+    PeerMode mode() const { return word == "ipc" ? PeerMode::ipc : PeerMode::inproc; }
+};
 
-void add_peer_options(CLI::App *cmd, PeerMode &mode, std::string &socket) {
-    cmd->add_option("--peers", mode,
+void add_peer_options(CLI::App *cmd, PeerChoice &peers, std::string &socket) {
+    cmd->add_option("--peers", peers.word,
                     "How peer calls reach the switch: inproc (a call into the model) or ipc "
                     "(a request and an answer over a Unix socket to a server process)")
-        ->transform(CLI::CheckedTransformer(kPeerModes, CLI::ignore_case))
-        ->default_str("inproc");
+        ->check(CLI::IsMember({"inproc", "ipc"}))
+        ->capture_default_str();
     cmd->add_option("--socket", socket,
                     "With --peers ipc: the socket of a server started with `lcache-sim serve`, "
                     "instead of a server process of its own");
@@ -101,26 +103,26 @@ void add_workload_options(CLI::App *cmd, lcsim::WorkloadOptions &w) {
         ->group("Workload");
 }
 
-CLI::App *add_run_command(CLI::App &app, lcsim::RunOptions &run) {
+CLI::App *add_run_command(CLI::App &app, lcsim::RunOptions &run, PeerChoice &peers) {
     CLI::App *cmd = app.add_subcommand(
         "run", "Build a leaf switch, run a seeded workload through the cache, print the "
                "cache's report and a summary (exit status 1 when an answer disagreed)");
     add_switch_options(cmd, run.leaf);
     add_cache_options(cmd, run.cache);
     add_workload_options(cmd, run.workload);
-    add_peer_options(cmd, run.peers, run.socket);
+    add_peer_options(cmd, peers, run.socket);
     cmd->add_flag("--json", run.json, "Print only the summary, as JSON");
     cmd->add_flag("!--no-report", run.report, "Leave out the cache's report");
     cmd->add_flag("!--no-progress", run.progress, "No progress bar, even on a terminal");
     return cmd;
 }
 
-CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay) {
+CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay, PeerChoice &peers) {
     CLI::App *cmd = app.add_subcommand(
         "replay", "Carry out a scenario file line by line and trace it on standard output "
                   "(see examples/); a bad line stops it with file:line: message, status 2");
     cmd->add_option("file", replay.file, "The scenario")->required();
-    add_peer_options(cmd, replay.peers, replay.socket);
+    add_peer_options(cmd, peers, replay.socket);
     return cmd;
 }
 
@@ -148,9 +150,10 @@ int main(int argc, char **argv) {
     app.require_subcommand(1);
     lcsim::RunOptions run;
     lcsim::ReplayOptions replay;
+    PeerChoice peers;
     std::string serve_socket;
-    CLI::App *run_cmd = add_run_command(app, run);
-    CLI::App *replay_cmd = add_replay_command(app, replay);
+    CLI::App *run_cmd = add_run_command(app, run, peers);
+    CLI::App *replay_cmd = add_replay_command(app, replay, peers);
     CLI::App *serve_cmd = add_serve_command(app, serve_socket);
     try {
         app.parse(argc, argv);
@@ -158,6 +161,8 @@ int main(int argc, char **argv) {
         const int status = app.exit(e);
         return status == 0 ? 0 : lcsim::kExitBadInput;
     }
+    run.peers = peers.mode();
+    replay.peers = peers.mode();
     if (run_cmd->parsed())
         return lcsim::run(run);
     if (replay_cmd->parsed())

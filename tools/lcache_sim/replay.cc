@@ -315,7 +315,8 @@ class Replayer {
 
     void drop(Words args) {
         expect_words(args, 0, "drop");
-        std::printf("  dropped %zu notifications\n", pending_.size());
+        std::printf("  dropped %zu notification%s\n", pending_.size(),
+                    pending_.size() == 1 ? "" : "s");
         pending_.clear();
     }
 
@@ -359,8 +360,10 @@ class Replayer {
         const uint32_t result = lcache_init(&attr);
         initialised_ = true;
         lcache_set_print(trace_print, 0);
+        // The block as the cache holds it: lcache_init adds the type bit.
+        const lcache_attr &held = lcache.attr;
         std::printf("  lcache_init: sync 0x%x, crit 0x%x, med 0x%x, low 0x%x, once 0x%x = %u\n",
-                    attr.sync_mask, attr.crit_mask, attr.med_mask, attr.low_mask, attr.once_mask,
+                    held.sync_mask, held.crit_mask, held.med_mask, held.low_mask, held.once_mask,
                     result);
         traces();
     }
