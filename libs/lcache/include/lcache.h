@@ -22,6 +22,12 @@
  *    entries of the previous initialisation.
  *  - lcache_restore_cache before any successful lcache_init, or after
  *    lcache_cleanup, leaves the cache disabled.
+ *
+ * Sizing: every table has table_size buckets and never grows.  A lookup
+ * stays one short chain walk while the number of cached interfaces is at
+ * most table_size; a client caching more than the default 16384 should set
+ * table_size to its interface count, as a power of two (which also spares
+ * the lookup a division).
  */
 #ifndef LCACHE_H
 #define LCACHE_H

@@ -31,7 +31,9 @@ bool join_iod_table(lcache_if_entry_t *entry, uint32_t iod) {
         syslog_backtrace(kCreateOp, 7);
         lcache_if_remove_entry_by_iod(iod);
     }
-    if (!insert_entry(kIodTable, entry)) {
+    // A stale holder whose delete failed still holds the iod: inserting
+    // a second entry under it would break the table, so this fails too.
+    if (lookup(kIodTable, iod) || !insert_entry(kIodTable, entry)) {
         entry->iod = LCACHE_NO_IOD;
         LC_ERROR_AS(kCreateOp, "Iod-create for if-index 0x%x, iod %d failed\n", entry->if_index,
                     iod);
@@ -120,6 +122,25 @@ lcache_if_entry_t *find_entry_by_if(uint32_t if_index) {
                : lookup(kIfTable, if_index);
 }
 
+// The translation is asked before create_on_miss is looked at.
+lcache_if_entry_t *create_entry_by_pi(uint32_t pi) {
+    if (lcache_if_entry_t *entry = lookup(kPiTable, pi))
+        return entry;
+    uint32_t if_index = 0;
+    if (dmap_lib_si_to_ifidx(pi, &if_index) != 0 || !lcache.attr.create_on_miss)
+        return nullptr;
+    return create_entry(if_index, LCACHE_NO_IOD, pi, LCACHE_NO_LIF);
+}
+
+lcache_if_entry_t *create_entry_by_lif(uint32_t lif) {
+    if (lcache_if_entry_t *entry = lookup(kLifTable, lif))
+        return entry;
+    uint32_t if_index = 0;
+    if (lifsvc_query_lif_to_ifindex(lif, &if_index) != 0 || !lcache.attr.create_on_miss)
+        return nullptr;
+    return create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, lif);
+}
+
 } // namespace lc
 
 extern "C" {
@@ -135,22 +156,9 @@ lcache_if_entry_t *lcache_if_create_entry_by_iod(uint32_t iod) {
 
 lcache_if_entry_t *lcache_find_entry_by_iod(uint32_t iod) { return lc::find_entry_by_iod(iod); }
 
-// The translation is asked before create_on_miss is looked at.
-lcache_if_entry_t *lcache_if_create_entry_by_pi(uint32_t pi) {
-    if (lcache_if_entry_t *entry = lc::lookup(lc::kPiTable, pi))
-        return entry;
-    uint32_t if_index = 0;
-    if (dmap_lib_si_to_ifidx(pi, &if_index) != 0 || !lcache.attr.create_on_miss)
-        return nullptr;
-    return lc::create_entry(if_index, LCACHE_NO_IOD, pi, LCACHE_NO_LIF);
-}
+lcache_if_entry_t *lcache_if_create_entry_by_pi(uint32_t pi) { return lc::create_entry_by_pi(pi); }
 
 lcache_if_entry_t *lcache_if_create_entry_by_lif(uint32_t lif) {
-    if (lcache_if_entry_t *entry = lc::lookup(lc::kLifTable, lif))
-        return entry;
-    uint32_t if_index = 0;
-    if (lifsvc_query_lif_to_ifindex(lif, &if_index) != 0 || !lcache.attr.create_on_miss)
-        return nullptr;
-    return lc::create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, lif);
+    return lc::create_entry_by_lif(lif);
 }
 }

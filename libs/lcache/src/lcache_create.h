@@ -9,6 +9,9 @@ namespace lc {
 lcache_if_entry_t *create_entry(uint32_t if_index, uint32_t iod, uint32_t pi, uint32_t lif);
 lcache_if_entry_t *create_entry_by_iod(uint32_t iod);
 lcache_if_entry_t *find_entry_by_iod(uint32_t iod);
+// lcache_if_create_entry_by_pi / _by_lif.
+lcache_if_entry_t *create_entry_by_pi(uint32_t pi);
+lcache_if_entry_t *create_entry_by_lif(uint32_t lif);
 
 // The entry of `if_index`: created when missing if create_on_miss is set,
 // else only looked up in the if table.

@@ -5,31 +5,42 @@
 #include "lcache_refresh.h"
 #include "lcache_tables.h"
 
-extern "C" {
+namespace lc {
 
-void lcache_flush_if_entry(lcache_if_entry_t *entry, uint32_t option) {
+namespace {
+
+void flush_entry(lcache_if_entry_t *entry, uint32_t option) {
     if (!entry)
         return;
     LC_TRACE("Flushing cache for if-index=0x%x, iod=%d, opt=0x%x\n", entry->if_index, entry->iod,
              option);
-    entry->dirty |= lc::flush_mask(option);
+    entry->dirty |= flush_mask(option);
+}
+
+} // namespace
+
+} // namespace lc
+
+extern "C" {
+
+void lcache_flush_if_entry(lcache_if_entry_t *entry, uint32_t option) {
+    lc::flush_entry(entry, option);
 }
 
 void lcache_if_flush_if(uint32_t if_index, uint32_t option) {
-    lcache_flush_if_entry(lc::create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, LCACHE_NO_LIF),
-                          option);
+    lc::flush_entry(lc::create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, LCACHE_NO_LIF), option);
 }
 
 void lcache_if_flush_iod(uint32_t iod, uint32_t option) {
-    lcache_flush_if_entry(lc::create_entry_by_iod(iod), option);
+    lc::flush_entry(lc::create_entry_by_iod(iod), option);
 }
 
 void lcache_if_flush_pi(uint32_t pi, uint32_t option) {
-    lcache_flush_if_entry(lcache_if_create_entry_by_pi(pi), option);
+    lc::flush_entry(lc::create_entry_by_pi(pi), option);
 }
 
 void lcache_if_flush_lif(uint32_t lif, uint32_t option) {
-    lcache_flush_if_entry(lcache_if_create_entry_by_lif(lif), option);
+    lc::flush_entry(lc::create_entry_by_lif(lif), option);
 }
 
 uint32_t lcache_if_flush_all(uint32_t option) {
@@ -41,7 +52,7 @@ uint32_t lcache_if_flush_all(uint32_t option) {
         return 0;
     }
     while (void *entry = ht_iterator_next(&it, 0))
-        lcache_flush_if_entry(static_cast<lcache_if_entry_t *>(entry), option);
+        lc::flush_entry(static_cast<lcache_if_entry_t *>(entry), option);
     return 1;
 }
 

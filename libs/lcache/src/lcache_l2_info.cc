@@ -1,6 +1,7 @@
 // The layer-2 summary of a port in one call.
 #include "dmap.h"
 #include "lcache_attrs.h"
+#include "lcache_create.h"
 #include "lcache_refresh.h"
 #include "lcache_tables.h"
 
@@ -84,8 +85,8 @@ extern "C" uint32_t lcache_get_if_l2_info_by_pi(uint32_t pi, uint32_t *if_index,
             return LCACHE_ERR_PI_REFRESH;
         return lc::fill_through_queries(out);
     }
-    lcache_if_entry_t *entry = lcache.attr.create_on_miss ? lcache_if_create_entry_by_pi(pi)
-                                                          : lc::lookup(lc::kPiTable, pi);
+    lcache_if_entry_t *entry =
+        lcache.attr.create_on_miss ? lc::create_entry_by_pi(pi) : lc::lookup(lc::kPiTable, pi);
     if (!entry) {
         ++lcache.stats.misses[LCACHE_STAT_PI];
         if (dmap_lib_si_to_ifidx(pi, if_index) != 0)

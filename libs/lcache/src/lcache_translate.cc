@@ -27,11 +27,11 @@ struct Translation {
 lcache_if_entry_t *find_by_if_only(uint32_t if_index) { return lookup(kIfTable, if_index); }
 
 lcache_if_entry_t *find_by_pi(uint32_t pi) {
-    return lcache.attr.create_on_miss ? lcache_if_create_entry_by_pi(pi) : lookup(kPiTable, pi);
+    return lcache.attr.create_on_miss ? create_entry_by_pi(pi) : lookup(kPiTable, pi);
 }
 
 lcache_if_entry_t *find_by_lif(uint32_t lif) {
-    return lcache.attr.create_on_miss ? lcache_if_create_entry_by_lif(lif) : lookup(kLifTable, lif);
+    return lcache.attr.create_on_miss ? create_entry_by_lif(lif) : lookup(kLifTable, lif);
 }
 
 const Translation kIfindexFromIod{LCACHE_ATTR_IOD,
