@@ -20,12 +20,9 @@ void release_entry(lcache_if_entry_t *entry, uint8_t fill) {
 }
 
 void release_all_if_entries() {
-    ht_iterator_t it;
-    if (!ht_iterator_init(&it, &lcache.if_table, 0, lcache.if_table.num_buckets))
-        return;
-    // The iterator reads ahead, so the entry it just returned may go.
-    while (void *entry = ht_iterator_next(&it, 0))
+    release_chained(lcache.if_table, [](void *entry) {
         release_entry(static_cast<lcache_if_entry_t *>(entry), kFillReleased);
+    });
 }
 
 } // namespace lc

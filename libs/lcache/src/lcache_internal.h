@@ -22,6 +22,20 @@ constexpr bool all_set(uint32_t word, uint32_t mask) { return (word & mask) == m
 // A table object that ht_init never filled has no buckets.
 inline bool table_exists(const ht_table_t &table) { return table.num_buckets != 0; }
 
+// Hands every entry of a table that is about to be released to `release`,
+// walking the chains in place (the layout ht.h publishes) rather than
+// through the iterator: giving everything back must not hinge on a call
+// that can fail.  Each link is read before its entry goes.
+template <class Release> void release_chained(const ht_table_t &table, Release release) {
+    for (uint32_t b = 0; table.buckets && b < table.num_buckets; ++b) {
+        for (ht_link_t *link = table.buckets[b]; link;) {
+            ht_link_t *next = link->next;
+            release(reinterpret_cast<char *>(link) - table.link_offset);
+            link = next;
+        }
+    }
+}
+
 // Formats into the history record and hands it to the event-history log.
 // A C variadic function on purpose: the caller's arguments reach vsnprintf
 // exactly as they would reach printf.

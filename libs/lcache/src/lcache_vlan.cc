@@ -59,14 +59,7 @@ vlan_key_t vlan_key(uint32_t vlan) {
     return key;
 }
 
-void release_all_vlan_entries() {
-    ht_iterator_t it;
-    if (!table_exists(lcache.vlan_table) ||
-        !ht_iterator_init(&it, &lcache.vlan_table, 0, lcache.vlan_table.num_buckets))
-        return;
-    while (void *entry = ht_iterator_next(&it, 0))
-        mtrack_free(entry);
-}
+void release_all_vlan_entries() { release_chained(lcache.vlan_table, mtrack_free); }
 
 } // namespace lc
 
