@@ -117,23 +117,28 @@ void remap_key(lcache_if_entry_t &entry, const KeyDesc &k, bool first_fill) {
         return;
     if (!first_fill)
         k.trace_changed(entry, key);
+    // A delete that fails leaves its entry in the table under its key; the
+    // entry must then keep that key, and nothing may join under it.
+    bool key_free = true;
     if (key != t.none) {
         if (lcache_if_entry_t *other = lookup(t, key)) {
             trace(k.stale_other_fmt, other->if_index, other->iod, key, entry.if_index, entry.iod);
-            delete_keyed_entry(t, other);
+            key_free = delete_keyed_entry(t, other);
             count_remap(entry, k);
         }
     }
     if (held != t.none) {
         trace(k.stale_self_fmt, entry.if_index, entry.iod, held, key);
-        delete_keyed_entry(t, &entry);
+        const bool left = delete_keyed_entry(t, &entry);
         count_remap(entry, k);
+        if (!left)
+            return;
     }
     if (key == t.none)
         return;
     trace(k.creating_fmt, entry.if_index, entry.iod, key);
     held = key;
-    if (insert_entry(t, &entry)) {
+    if (key_free && insert_entry(t, &entry)) {
         entry.dirty &= ~t.sync_bit;
     } else {
         report_error(kRefreshOp, __LINE__, k.insert_fail_fmt, entry.if_index, entry.iod, key);
