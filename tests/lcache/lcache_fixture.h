@@ -32,8 +32,7 @@ class LcacheSimTest : public ::testing::Test {
         sim::set_active_backend(&backend);
         sim::clear_faults();
         sim::reset_call_counts();
-        TraceCapture::clear();
-        histsvc_clear(kHistId);
+        forget_reports();
         lcache_error_cb = 0;
     }
 
@@ -70,6 +69,15 @@ class LcacheSimTest : public ::testing::Test {
     uint32_t pi(sim::IfIndex ifindex) const { return model.at(ifindex).pi; }
     uint32_t lif(sim::IfIndex ifindex) const { return model.at(ifindex).lif; }
     static uint64_t calls(sim::PeerFn fn) { return sim::call_count(fn); }
+    static uint64_t live() { return live_blocks(LCACHE_MEM_lcache_if_entry_t); }
+
+    // Error reports and info traces since the test began or last forgot them.
+    static Texts errors() { return lctest::errors(kHistId); }
+    static Texts traces() { return TraceCapture::traces(); }
+    static void forget_reports() {
+        TraceCapture::clear();
+        histsvc_clear(kHistId);
+    }
 
     sim::Switch model;
     sim::ModelBackend backend;

@@ -11,6 +11,8 @@
 
 namespace lctest {
 
+using Texts = std::vector<std::string>;
+
 struct SinkCall {
     uint32_t arg;     // first argument of the print callbacks (0 for printf sinks)
     std::string fmt;  // the format the library passed
@@ -28,6 +30,8 @@ struct TraceCapture {
     static void clear();
     // The debug_print messages concatenated, as a printf sink would show them.
     static std::string debug_text();
+    // The debug_print messages, one by one.
+    static Texts traces();
 };
 
 // One record of the library's event history, decoded.
@@ -39,5 +43,10 @@ struct HistEntry {
     std::string text;
 };
 std::vector<HistEntry> history(uint32_t uuid);
+// The error reports among them, without the ": " every record starts with.
+Texts errors(uint32_t uuid);
+
+// An expected message, formatted as the library would.
+[[gnu::format(printf, 1, 2)]] std::string text(const char *fmt, ...);
 
 } // namespace lctest
