@@ -2,12 +2,9 @@
 // same seed gives the same counters and the same answers.  A server serves
 // one client and exits when that client goes away, even when the client
 // is killed.
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <gmock/gmock.h>
@@ -92,29 +89,16 @@ TEST_F(StandaloneServer, ExitsWhenItsClientIsKilled) {
     EXPECT_EQ(server.wait_for_exit(30s), 0);
 }
 
-// The processes the kernel lists as children of `pid`; empty when it
-// cannot tell.
-std::vector<pid_t> children_of(pid_t pid) {
-    std::ifstream list("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
-                       "/children");
-    std::vector<pid_t> children;
-    for (pid_t child; list >> child;)
-        children.push_back(child);
-    return children;
-}
-
 TEST(ForkedServer, GoesWhenTheToolIsKilled) {
-    if (!std::filesystem::exists("/proc/self/task/" + std::to_string(getpid()) + "/children"))
+    const std::string self = std::to_string(getpid());
+    if (!std::filesystem::exists("/proc/" + self + "/task/" + self + "/children"))
         GTEST_SKIP() << "the kernel does not list a process's children";
-    // The orphaned server becomes a child of this process, so the test can
-    // wait for it.
-    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     ToolProcess tool({"run", "--peers", "ipc", "--queries", "100000000", "--no-progress"});
     std::vector<pid_t> server;
     ASSERT_TRUE(eventually([&] { return !(server = children_of(tool.pid())).empty(); }, 30s));
     tool.kill_now();
     ASSERT_TRUE(tool.wait_for_exit(30s).has_value());
-    EXPECT_TRUE(eventually([&] { return waitpid(server.front(), nullptr, WNOHANG) > 0; }, 30s));
+    EXPECT_TRUE(eventually([&] { return gone(server.front()); }, 30s));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -123,6 +124,39 @@ std::optional<int> ToolProcess::wait_for_exit(std::chrono::milliseconds timeout)
 void ToolProcess::kill_now() { kill(pid_, SIGKILL); }
 
 ToolRun run_tool(const std::vector<std::string> &args) { return ToolProcess(args).wait(); }
+
+std::vector<pid_t> processes_mentioning(const std::string &text) {
+    std::vector<pid_t> found;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream cmdline(entry.path() / "cmdline");
+        const std::string words{std::istreambuf_iterator<char>(cmdline), {}};
+        if (words.find(text) != std::string::npos)
+            found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
+std::vector<pid_t> children_of(pid_t pid) {
+    const std::string task = std::to_string(pid);
+    std::ifstream list("/proc/" + task + "/task/" + task + "/children");
+    std::vector<pid_t> children;
+    for (pid_t child; list >> child;)
+        children.push_back(child);
+    return children;
+}
+
+bool gone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return true;
+    // pid (command) state ...: the command may hold blanks and parentheses.
+    const size_t close = line.rfind(')');
+    return close == std::string::npos || line.substr(close + 2, 1) == "Z";
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "lcsim-test-XXXXXX").string();

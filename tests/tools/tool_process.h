@@ -45,6 +45,14 @@ class ToolProcess {
 ToolRun run_tool(const std::vector<std::string> &args);
 
 bool under_emulator();
+
+// The processes whose command line holds `text`: an lcache-sim started
+// with it, and the server processes it forked.
+std::vector<pid_t> processes_mentioning(const std::string &text);
+// The processes the kernel lists as children of `pid`.
+std::vector<pid_t> children_of(pid_t pid);
+// True once `pid` has exited (a zombie is not running either).
+bool gone(pid_t pid);
 std::string examples_dir();
 
 // A directory of its own under the system's temporary directory, removed

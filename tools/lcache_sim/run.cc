@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 #include "lcache.h"
@@ -38,10 +39,24 @@ uint64_t mix(uint64_t digest, uint64_t value) {
 }
 
 std::string describe(const Query &q, const Answer &cached, const Answer &direct) {
-    return std::string(q.kind->function) + " iod " + std::to_string(q.target.iod) + " ifindex " +
-           std::to_string(q.target.ifindex) + ": cache " + q.kind->show(cached) + ", peer " +
+    char keys[64];
+    std::snprintf(keys, sizeof keys, " iod %u ifindex 0x%x vlan %u: ", q.target.iod,
+                  q.target.ifindex, q.target.vlan);
+    return q.kind->function + std::string(keys) + "cache " + q.kind->show(cached) + ", peer " +
            q.kind->show(direct);
 }
+
+// The cache for the length of a run, cleaned up however the run ends.
+class CacheSession {
+  public:
+    explicit CacheSession(const lcache_attr &attr) {
+        if (lcache_init(&attr) != 1)
+            throw std::runtime_error(std::string("lcache_init failed: ") + lcache_print_str);
+    }
+    CacheSession(const CacheSession &) = delete;
+    CacheSession &operator=(const CacheSession &) = delete;
+    ~CacheSession() { lcache_cleanup(); }
+};
 
 class Runner {
   public:
@@ -168,10 +183,7 @@ int run(const RunOptions &options) {
         auto board = open_switchboard(options.peers, options.socket);
         board->build(options.leaf);
         prepare(*board, attr);
-        if (lcache_init(&attr) != 1) {
-            std::fprintf(stderr, "lcache-sim: lcache_init failed: %s\n", lcache_print_str);
-            return kExitFailed;
-        }
+        const CacheSession cache(attr);
         Runner runner(options, *board);
         runner.run();
         if (options.json) {
@@ -181,7 +193,6 @@ int run(const RunOptions &options) {
                 print_report();
             print_summary(runner.stats(), stdout);
         }
-        lcache_cleanup();
         return runner.stats().disagreements == 0 ? 0 : kExitDisagreement;
     } catch (const std::invalid_argument &e) {
         std::fprintf(stderr, "lcache-sim: %s\n", e.what());
