@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <type_traits>
@@ -14,6 +15,8 @@ namespace {
 
 // No request or answer comes near this; a larger length is a broken peer.
 constexpr uint32_t kMaxFrame = 1u << 20;
+// A whole frame usually arrives in one read.
+constexpr size_t kReadAhead = 4096;
 
 template <class T> void put_number(Writer &w, T value) {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -312,13 +315,18 @@ void get(Reader &r, Applied &applied) {
         get(r, n);
 }
 
-Channel::Channel(Channel &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+Channel::Channel(Channel &&other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), in_(std::move(other.in_)),
+      start_(std::exchange(other.start_, 0)), end_(std::exchange(other.end_, 0)) {}
 
 Channel &Channel::operator=(Channel &&other) noexcept {
     if (this != &other) {
         if (fd_ >= 0)
             close(fd_);
         fd_ = std::exchange(other.fd_, -1);
+        in_ = std::move(other.in_);
+        start_ = std::exchange(other.start_, 0);
+        end_ = std::exchange(other.end_, 0);
     }
     return *this;
 }
@@ -346,11 +354,16 @@ void Channel::send(Writer &frame) {
     }
 }
 
-bool Channel::read_exactly(void *out, size_t size) {
-    auto *bytes = static_cast<uint8_t *>(out);
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd_, bytes + got, size - got);
+bool Channel::fill(size_t wanted) {
+    while (end_ - start_ < wanted) {
+        if (start_ > 0) {
+            std::memmove(in_.data(), in_.data() + start_, end_ - start_);
+            end_ -= start_;
+            start_ = 0;
+        }
+        if (in_.size() < wanted)
+            in_.resize(std::max<size_t>(wanted, kReadAhead));
+        const ssize_t n = ::read(fd_, in_.data() + end_, in_.size() - end_);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == ECONNRESET)
@@ -358,25 +371,26 @@ bool Channel::read_exactly(void *out, size_t size) {
         if (n < 0)
             throw LinkError(std::string("cannot receive: ") + std::strerror(errno));
         if (n == 0) {
-            if (got == 0)
+            if (end_ == start_)
                 return false;
             throw LinkClosed("the other end closed the link in the middle of a frame");
         }
-        got += static_cast<size_t>(n);
+        end_ += static_cast<size_t>(n);
     }
     return true;
 }
 
 std::optional<std::vector<uint8_t>> Channel::receive() {
-    uint32_t length = 0;
-    if (!read_exactly(&length, sizeof length))
+    if (!fill(sizeof(uint32_t)))
         return std::nullopt;
+    uint32_t length = 0;
+    std::memcpy(&length, in_.data() + start_, sizeof length);
     if (length > kMaxFrame)
         throw LinkError("a frame of " + std::to_string(length) + " bytes is too long");
-    std::vector<uint8_t> payload(length);
-    if (length > 0 && !read_exactly(payload.data(), length))
-        throw LinkClosed("the other end closed the link in the middle of a frame");
-    return payload;
+    fill(sizeof length + length);
+    const auto *payload = in_.data() + start_ + sizeof length;
+    start_ += sizeof length + length;
+    return std::vector<uint8_t>(payload, payload + length);
 }
 
 } // namespace sim::ipc

@@ -138,10 +138,15 @@ class Channel {
     std::optional<std::vector<uint8_t>> receive();
 
   private:
-    // False at end of file before the first byte.
-    bool read_exactly(void *out, size_t size);
+    // Reads until `wanted` bytes are buffered: whatever the socket holds,
+    // so a frame usually costs one read.  False at end of file with
+    // nothing buffered.
+    bool fill(size_t wanted);
 
     int fd_ = -1;
+    std::vector<uint8_t> in_;
+    size_t start_ = 0; // the unread bytes are in_[start_, end_)
+    size_t end_ = 0;
 };
 
 } // namespace sim::ipc
