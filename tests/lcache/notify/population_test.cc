@@ -1,162 +1,184 @@
-// Which notifications create and remove entries.
+// Which notifications create and remove entries, what they trace, and what
+// a record about nothing the cache knows or for a disabled cache gets.
 #include "mtrack.h"
 #include "notify_fixture.h"
+#include "sim/status.h"
 
 namespace lctest {
 namespace {
 
 using NotifyPopulation = NotifyTest;
 
-TEST_F(NotifyPopulation, PhyStateTwoRemovesAnyOtherStateCreates) {
+TEST_F(NotifyPopulation, PhyL3AndFirstMemberNotificationsCreateAndRemoveEntries) {
     struct Case {
+        sim::IfIndex ifindex;
+        uint32_t l3_track;
         bool cached;
-        uint8_t state;
+        sim::Notification sent;
         int32_t result;
         bool cached_after;
-        const char *second_trace; // after the "Interface ..." line; NULL: none
+        std::string next; // the trace after the heading, if any
     };
+    const auto phy = [&](uint8_t state) { return sim::PhyState{eth2, iod(eth2), state}; };
+    const auto fop = [&](sim::IfIndex from, sim::IfIndex to) {
+        return sim::FirstOperationalMember{po1, from, to};
+    };
+    const std::string by_phy = " lcache entry for if-iod 3 on phy-change.";
+    const std::string by_fop = "Creating lcache entry for if-index 0x" + hex(po1) + " on agg-fop";
+    const std::string not_by_l3 = "Not creating cache entry for if-iod 9 on l3-change, ";
+    // A cached port-channel's keys follow the new member: it is refreshed.
+    const std::string refresh = "Lcache-update for if-index 0x" + hex(po1) + ", iod 6\n";
+    const std::string change = "interface port-channel1 (if 0x" + hex(po1) +
+                               ") during change from 0x" + hex(eth3) + " to 0x";
+    const std::string to_eth4 = change + hex(eth4) + "\n";
     const Case cases[] = {
-        {false, 2, 0, false, nullptr},
-        {true, 2, 1, false, "Deleting lcache entry for if-iod 3 on phy-change."},
-        {false, 1, 1, true, "Creating lcache entry for if-iod 3 on phy-change."},
-        {false, 0, 1, true, "Creating lcache entry for if-iod 3 on phy-change."},
-        {true, 7, 1, true, nullptr},
+        {eth2, 0, false, phy(2), 0, false, ""},
+        {eth2, 0, true, phy(2), 1, false, "Deleting" + by_phy},
+        {eth2, 0, false, phy(1), 1, true, "Creating" + by_phy},
+        {eth2, 0, false, phy(0), 1, true, "Creating" + by_phy},
+        {eth2, 0, true, phy(7), 1, true, ""},
+        {svi, 0, false, l3(svi, 1), -1, false, not_by_l3 + "0, state: 1"},
+        {svi, 0, true, l3(svi, 3), 0, true, ""},
+        {svi, 1, false, l3(svi, 1), 0, true, "Creating lcache entry for if-iod 9 on l3-change."},
+        {svi, 1, false, l3(svi, 0), -1, false, not_by_l3 + "1, state: 0"},
+        {svi, 1, true, l3(svi, 3), 0, false, "Removing lcache entry for if-iod 9 on l3-change."},
+        {svi, 1, true, l3(svi, 1), 0, true, ""},
+        {po1, 0, false, fop(0, eth3), 1, true, by_fop},
+        {po1, 0, false, fop(0, 0), 1, true, by_fop},
+        {po1, 0, false, fop(eth3, eth4), 0, false, "AGG lcache entry not found for " + to_eth4},
+        {po1, 0, true, fop(eth3, eth4), 1, true, refresh},
+        // The member is stored as it is, whether or not it names an interface.
+        {po1, 0, true, fop(eth3, kUnknownIfindex), 1, true, refresh},
+        {po1, 0, true, fop(eth3, 0), 1, false, "AGG lcache entry removed for " + change + "0\n"},
     };
-    init();
-    ASSERT_EQ(iod(eth2), 3u);
-    model.set_link(eth2, false); // so that setting the cached flag shows
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << "cached " << c.cached << ", state " << int{c.state});
-        lcache_if_remove_entry_by_iod(iod(eth2));
-        lcache_if_entry_t *before = c.cached ? warm(eth2) : nullptr;
+    model.set_link(eth2, false); // so that setting a cached entry's link flag shows
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(testing::Message() << "case " << i);
+        init_tracking(c.l3_track);
+        lcache_if_entry_t *before = c.cached ? warm(c.ifindex) : nullptr;
         TraceCapture::clear();
-        const uint64_t linkup_updates = lcache.stats.updates[LCACHE_STAT_LINKUP];
-        const lcache_state_msg_t msg = state_record(eth2, c.state);
-        EXPECT_EQ(lcache_update_phy_state(&msg), c.result);
-        EXPECT_EQ(cached(eth2) != nullptr, c.cached_after);
-        if (c.cached && c.cached_after) {
-            EXPECT_TRUE(before->flags & LCACHE_FLAG_LINKUP);
-            EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_LINKUP], linkup_updates);
+        const uint64_t fop_updates = lcache.stats.updates[LCACHE_STAT_AGG_IF];
+        EXPECT_EQ(sim::deliver(c.sent), c.result);
+        lcache_if_entry_t *after = cached(c.ifindex);
+        ASSERT_EQ(after != nullptr, c.cached_after);
+        const std::vector<SinkCall> &texts = TraceCapture::debug_print_calls;
+        ASSERT_GE(texts.size(), 1u);
+        EXPECT_EQ(texts.size() > 1 ? texts[1].text : "", c.next);
+        if (const auto *n = std::get_if<sim::PhyState>(&c.sent)) {
+            const auto entry = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(before));
+            EXPECT_EQ(texts[0].text, "Interface Ethernet1/2 (iod 3): entry 0x" + hex(entry) +
+                                         ", state " + std::to_string(n->state) + "\n");
+            EXPECT_TRUE(!before || !after || (after->flags & LCACHE_FLAG_LINKUP));
         }
-        ASSERT_GE(TraceCapture::debug_print_calls.size(), 1u);
-        const std::string entry_hex =
-            hex(static_cast<unsigned>(reinterpret_cast<uintptr_t>(before)));
-        EXPECT_EQ(TraceCapture::debug_print_calls[0].text,
-                  "Interface Ethernet1/2 (iod 3): entry 0x" + entry_hex + ", state " +
-                      std::to_string(c.state) + "\n");
-        if (!c.second_trace) {
-            EXPECT_EQ(TraceCapture::debug_print_calls.size(), 1u);
-        } else {
-            ASSERT_GE(TraceCapture::debug_print_calls.size(), 2u);
-            EXPECT_EQ(TraceCapture::debug_print_calls[1].text, c.second_trace);
+        if (std::holds_alternative<sim::L3State>(c.sent)) {
+            EXPECT_EQ(texts[0].text, "L3 Protocol-change update for interface Vlan10 (iod 9)\n");
         }
-        expect_tables_consistent();
-    }
-}
-
-struct L3Case {
-    uint32_t l3_track;
-    bool cached;
-    uint8_t state;
-    int32_t result;
-    bool cached_after;
-    std::string trace; // the trace after "L3 Protocol-change update ..."; "" for none
-};
-
-class NotifyL3Population : public NotifyTest, public testing::WithParamInterface<L3Case> {};
-
-TEST_P(NotifyL3Population, TracksEntriesOnlyWhenAsked) {
-    const L3Case &c = GetParam();
-    init_tracking(c.l3_track);
-    if (c.cached)
-        warm(svi);
-    TraceCapture::clear();
-    lcache_l3_msg_t msg = l3_record(svi, c.state);
-    EXPECT_EQ(lcache_update_l3_state(&msg), c.result);
-    EXPECT_EQ(cached(svi) != nullptr, c.cached_after);
-    ASSERT_GE(TraceCapture::debug_print_calls.size(), 1u);
-    EXPECT_EQ(TraceCapture::debug_print_calls[0].text,
-              "L3 Protocol-change update for interface Vlan10 (iod 9)\n");
-    if (c.trace.empty()) {
-        EXPECT_EQ(TraceCapture::debug_print_calls.size(), 1u);
-    } else {
-        ASSERT_GE(TraceCapture::debug_print_calls.size(), 2u);
-        EXPECT_EQ(TraceCapture::debug_print_calls[1].text, c.trace);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NotifyL3Population,
-    testing::Values(
-        L3Case{0, false, 1, -1, false,
-               "Not creating cache entry for if-iod 9 on l3-change, 0, state: 1"},
-        L3Case{0, true, 3, 0, true, ""},
-        L3Case{1, false, 1, 0, true, "Creating lcache entry for if-iod 9 on l3-change."},
-        L3Case{1, false, 0, -1, false,
-               "Not creating cache entry for if-iod 9 on l3-change, 1, state: 0"},
-        L3Case{1, true, 3, 0, false, "Removing lcache entry for if-iod 9 on l3-change."},
-        L3Case{1, true, 1, 0, true, ""}));
-
-TEST_F(NotifyPopulation, FirstOperationalMemberFollowsThePortChannel) {
-    struct Case {
-        bool cached;
-        sim::IfIndex from, to;
-        int32_t result;
-        bool cached_after;
-        std::string trace; // the one after "AGG First-Op-member ..."; "" when not checked
-    };
-    init();
-    const std::string pc = "port-channel1 (if 0x" + hex(po1) + ")";
-    const std::string creating = "Creating lcache entry for if-index 0x" + hex(po1) + " on agg-fop";
-    const Case cases[] = {
-        {false, 0, eth3, 1, true, creating},
-        {false, 0, 0, 1, true, creating},
-        {false, eth3, eth4, 0, false,
-         "AGG lcache entry not found for interface " + pc + " during change from 0x" + hex(eth3) +
-             " to 0x" + hex(eth4) + "\n"},
-        {true, eth3, eth4, 1, true, ""},
-        {true, eth3, 0, 1, false,
-         "AGG lcache entry removed for interface " + pc + " during change from 0x" + hex(eth3) +
-             " to 0x0\n"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << "cached " << c.cached << ", 0x" << hex(c.from) << " -> 0x" << hex(c.to));
-        lcache_if_remove_entry_by_if(po1);
-        if (c.cached)
-            warm(po1);
-        const uint64_t updates = lcache.stats.updates[LCACHE_STAT_AGG_IF];
-        TraceCapture::clear();
-        const lcache_agg_fop_msg_t msg = fop_record(po1, c.from, c.to);
-        EXPECT_EQ(lcache_update_agg_fop(&msg), c.result);
-        if (!c.trace.empty()) {
-            ASSERT_GE(TraceCapture::debug_print_calls.size(), 2u);
-            EXPECT_EQ(TraceCapture::debug_print_calls[1].text, c.trace);
+        if (const auto *n = std::get_if<sim::FirstOperationalMember>(&c.sent)) {
+            EXPECT_EQ(texts[0].text, "AGG First-Op-member for interface port-channel1 (if 0x" +
+                                         hex(po1) + ") From 0x" + hex(n->old_member) + " to 0x" +
+                                         hex(n->new_member) + "\n");
         }
-        lcache_if_entry_t *entry = cached(po1);
-        ASSERT_EQ(entry != nullptr, c.cached_after);
-        if (entry) {
-            EXPECT_EQ(entry->agg_if, c.to);
-            EXPECT_FALSE(entry->dirty & LCACHE_ATTR_AGG_IF);
+        if (const auto *n = std::get_if<sim::FirstOperationalMember>(&c.sent); n && after) {
+            EXPECT_EQ(after->agg_if, n->new_member);
+            EXPECT_FALSE(after->dirty & LCACHE_ATTR_AGG_IF);
             // A new entry's own fill counts one more.
-            EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_AGG_IF], updates + (c.cached ? 1 : 2));
+            EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_AGG_IF] - fop_updates, before ? 1u : 2u);
         }
-        expect_tables_consistent();
     }
 }
 
-TEST_F(NotifyPopulation, FailedCreationLeavesNothingBehind) {
+// The first-operational-member record travels in network byte order.
+TEST_F(NotifyPopulation, FirstOperationalMemberRecordIsBigEndian) {
+    const auto msg =
+        sim::to_record(sim::FirstOperationalMember{0x01020304, 0x05060708, 0x0A0B0C0D});
+    const auto *bytes = reinterpret_cast<const uint8_t *>(&msg);
+    EXPECT_EQ((std::vector(bytes, bytes + 16)),
+              (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0, 5, 6, 7, 8, 10, 11, 12, 13}));
+}
+
+TEST_F(NotifyPopulation, AFailedCreationLeavesNothingBehind) {
     init_tracking(1);
-    const lcache_agg_fop_msg_t fop = fop_record(po1, 0, eth3);
-    mtrack_fail_next(1);
-    EXPECT_EQ(lcache_update_agg_fop(&fop), 0);
-    const lcache_state_msg_t phy = state_record(eth1, 1);
-    mtrack_fail_next(1);
-    EXPECT_EQ(lcache_update_phy_state(&phy), 1);
-    lcache_l3_msg_t l3 = l3_record(svi, 1);
-    mtrack_fail_next(1);
-    EXPECT_EQ(lcache_update_l3_state(&l3), 0);
+    for (const auto &[sent, result] :
+         {std::pair<sim::Notification, int32_t>{sim::FirstOperationalMember{po1, 0, eth3}, 0},
+          {sim::PhyState{eth1, iod(eth1), 1}, 1},
+          {l3(svi, 1), 0}}) {
+        mtrack_fail_next(1);
+        EXPECT_EQ(sim::deliver(sent), result);
+    }
     EXPECT_EQ(lcache.if_table.num_entries, 0u);
+}
+
+using Counter = uint64_t lcache_stats_t::*;
+using S = lcache_stats_t;
+
+// Each row runs with the cache disabled (nothing counts, nothing changes),
+// then enabled: its result and the one upd_* counter that counts it.
+TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
+    const Counter upd[] = {&S::upd_phy,       &S::upd_l2,        &S::upd_l3,     &S::upd_l3_param,
+                           &S::upd_l2_bundle, &S::upd_l3_bundle, &S::upd_agg_fop};
+    const auto unknown = [](auto n) {
+        n.iod = kUnknownIod;
+        return n;
+    };
+    const int32_t kNoInterface = static_cast<int32_t>(sim::status::no_interface);
+    sim::L2State l2_unknown_if = l2(eth2);
+    sim::L3State l3_unknown_if = l3(eth2, 1);
+    l2_unknown_if.ifindex = l3_unknown_if.ifindex = kUnknownIfindex;
+    const std::tuple<sim::Notification, int32_t, Counter, int32_t> rows[] = {
+        {l2_unknown_if, kNoInterface, &S::upd_l2, -1},
+        {l3_unknown_if, kNoInterface, nullptr, -1},
+        {unknown(l2(eth1)), -1, &S::upd_l2, -1},
+        {unknown(l3(eth1, 1)), 0, &S::upd_l3, -1}, // the creation fails
+        {unknown(l3(eth1, 0)), -1, &S::upd_l3, -1},
+        {unknown(sim::PhyState{eth1, 0, 1}), 1, &S::upd_phy, 0}, // likewise
+        {unknown(sim::PhyState{eth1, 0, 2}), 0, &S::upd_phy, 0},
+        {unknown(sim::L3Param{eth1, 0, true}), 0, &S::upd_l3_param, 0},
+        {unknown(l2(eth1, true)), 0, &S::upd_l2_bundle, 0},
+        {unknown(l3(po1, 1)), 0, &S::upd_l3_bundle, 0},
+        {sim::SwitchportChange{kUnknownIod}, 0, nullptr, 0},
+        {sim::VlanChange{kUnknownIod}, 0, nullptr, 0},
+        {sim::SwitchportChange{iod(eth2)}, 1, nullptr, 0},
+        {sim::VlanChange{iod(eth2)}, 1, nullptr, 0},
+        {sim::FirstOperationalMember{kUnknownIfindex, eth3, eth4}, 0, &S::upd_agg_fop, 0},
+        {sim::FirstOperationalMember{kUnknownIfindex, 0, eth4}, 0, &S::upd_agg_fop, 0},
+    };
+    init_tracking(1);
+    warm(eth2);
+    for (const bool enabled : {false, true}) {
+        enabled ? lcache_restore_cache() : lcache_disable_cache();
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            const auto &[sent, result, counted, disabled] = rows[i];
+            SCOPED_TRACE(testing::Message() << "row " << i << (enabled ? "" : ", disabled"));
+            const lcache_stats_t before = lcache.stats;
+            lcache_print_str[0] = '\0';
+            EXPECT_EQ(sim::deliver(sent), enabled ? result : disabled);
+            for (Counter counter : upd)
+                EXPECT_EQ(lcache.stats.*counter - before.*counter,
+                          enabled && counter == counted ? 1u : 0u);
+            if (enabled && result == kNoInterface) {
+                EXPECT_STREQ(lcache_print_str, " Invalid interface index 0x7f000001\n");
+            }
+            EXPECT_EQ(lcache.if_table.num_entries, 1u);
+        }
+    }
+}
+
+TEST_F(NotifyPopulation, L3StateWritesTheIodItLooksUpIntoTheCallersRecord) {
+    init();
+    warm(svi);
+    lcache_l3_msg_t msg = sim::to_record(l3(svi, 1));
+    for (const uint32_t status : {0u, 0x1234u}) {
+        if (status)
+            sim::inject_fault(PeerFn::netif_get_iod_frm_ifindex,
+                              sim::Fault{sim::FaultKind::status, status, 1});
+        msg.iod = 0;
+        EXPECT_EQ(lcache_update_l3_state(&msg), static_cast<int32_t>(status));
+        EXPECT_EQ(msg.iod, status ? 0 : iod(svi));
+        EXPECT_EQ(lcache.stats.upd_l3, 1u); // a failed look-up is not counted
+    }
+    EXPECT_EQ(lcache_print_str,
+              "netif_get_iod_frm_ifindex failed for if-index 0x" + hex(svi) + ", err: 0x1234\n");
 }
 
 } // namespace
