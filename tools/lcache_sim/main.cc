@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "queries.h"
 #include "replay.h"
 #include "run.h"
 #include "sim/ipc_server.h"
@@ -122,6 +123,28 @@ CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay, PeerCh
         "replay", "Carry out a scenario file line by line and trace it on standard output "
                   "(see examples/); a bad line stops it with file:line: message, status 2");
     cmd->add_option("file", replay.file, "The scenario")->required();
+    std::string kinds;
+    for (const lcsim::QueryKind &kind : lcsim::query_kinds())
+        kinds += std::string(kinds.empty() ? "" : " ") + kind.name;
+    cmd->footer(
+        "Scenario lines (# starts a comment):\n"
+        "  leaf [ports=N port-channels=N members=N vlans=N first-vlan=N subinterfaces=N\n"
+        "       loopbacks=N mgmt=yes|no slice=N] | empty\n"
+        "  add ethernet M/P | mgmt N | port-channel N | vlan V | vlan-interface V |\n"
+        "      subinterface IF N VLAN | loopback N | null0 | tunnel gre|stretch|mpls|6to4 N\n"
+        "  remove IF | link IF up|down | protocol IF up|down | mtu IF N | mac IF xxxx.xxxx.xxxx\n"
+        "  encap IF N | vlan IF V | switchport IF routed|access|trunk | switching IF on|off\n"
+        "  port-mode IF N | extension IF KEY VALUE | private-data IF KEY VALUE SIZE\n"
+        "  set-iod|set-pi|set-lif IF N | member add|remove|up|down CHANNEL PORT\n"
+        "  vlan-bd V BD | flood-index BD FI | primary-vlan V P\n"
+        "  notify | drop              hand the pending notifications to the cache, or lose them\n"
+        "  init [profile=P sync=M crit=M med=M low=M once=M table-size=N l3-track=yes|no]\n"
+        "  cleanup | disable | restore\n"
+        "  query KIND TARGET          TARGET: an interface, or iod:N ifindex:N pi:N lif:N vlan:N\n"
+        "  flush all|vlans|IF OPTION | flush vlan V OPTION | refresh IF\n"
+        "  dump | dump entries | dump IF | dump vlan V\n"
+        "KIND: " +
+        kinds);
     add_peer_options(cmd, peers, replay.socket);
     return cmd;
 }
