@@ -21,7 +21,10 @@ constexpr const char *kVlanSourcePath = "libs/lcache/lcache_vlan";
 lcache_vlan_entry_t *lookup_vlan(uint16_t vlan) {
     if (!table_exists(lcache.vlan_table))
         return nullptr;
-    return static_cast<lcache_vlan_entry_t *>(ht_lookup(&lcache.vlan_table, &vlan));
+    // The key is the u16 at the start of the entry, hashed modulo the
+    // table size and compared with ==: the inline lookup applies.
+    return static_cast<lcache_vlan_entry_t *>(
+        ht_lookup_u16(&lcache.vlan_table, vlan, offsetof(lcache_vlan_entry_t, vlan)));
 }
 
 lcache_vlan_entry_t *report_alloc_failure() {
@@ -61,6 +64,23 @@ vlan_key_t vlan_key(uint32_t vlan) {
 
 void release_all_vlan_entries() { release_chained(lcache.vlan_table, mtrack_free); }
 
+// Lookup-or-create; a dirty entry is refreshed before it is handed out.
+// Without a VLAN table (sync_mask lacks the vlan bit) there is no VLAN
+// cache at all, and the queries ask the peers.
+lcache_vlan_entry_t *vlan_entry(uint16_t vlan) {
+    if (!lcache_enabled || !table_exists(lcache.vlan_table))
+        return nullptr;
+    if (lcache_vlan_entry_t *entry = lookup_vlan(vlan)) {
+        if (entry->dirty != 0)
+            lcache_vlan_update_entry(entry);
+        return entry;
+    }
+    lcache_vlan_entry_t *entry = new_vlan_entry(vlan);
+    if (entry)
+        lcache_vlan_update_entry(entry);
+    return entry;
+}
+
 } // namespace lc
 
 extern "C" {
@@ -88,21 +108,8 @@ uint32_t lcache_vlan_table_init(void) {
     return 0;
 }
 
-// Lookup-or-create; a dirty entry is refreshed before it is handed out.
-// Without a VLAN table (sync_mask lacks the vlan bit) there is no VLAN
-// cache at all, and the queries ask the peers.
 lcache_vlan_entry_t *lcache_vlan_create_entry_by_vlan(uint16_t vlan) {
-    if (!lcache_enabled || !lc::table_exists(lcache.vlan_table))
-        return nullptr;
-    if (lcache_vlan_entry_t *entry = lc::lookup_vlan(vlan)) {
-        if (entry->dirty != 0)
-            lcache_vlan_update_entry(entry);
-        return entry;
-    }
-    lcache_vlan_entry_t *entry = lc::new_vlan_entry(vlan);
-    if (entry)
-        lcache_vlan_update_entry(entry);
-    return entry;
+    return lc::vlan_entry(vlan);
 }
 
 uint32_t lcache_vlan_insert_entry(lcache_vlan_entry_t *entry) {
@@ -190,7 +197,7 @@ uint32_t lcache_vlan_flush_all(uint32_t opt) {
 uint32_t lcache_vlan_flush_vlan(uint16_t vlan, uint32_t opt) {
     if (!lcache_enabled)
         return 0;
-    lcache_flush_vlan_entry(lcache_vlan_create_entry_by_vlan(vlan), opt);
+    lcache_flush_vlan_entry(lc::vlan_entry(vlan), opt);
     return 1;
 }
 

@@ -16,7 +16,7 @@ uint64_t &vlan_misses(lcache_vlan_stat_row_t row) { return lcache.stats.vlan_mis
 lcache_vlan_entry_t *vlan_entry_for(uint32_t bit, uint32_t vlan) {
     if (!(lcache.attr.sync_mask & bit))
         return nullptr;
-    return lcache_vlan_create_entry_by_vlan(static_cast<uint16_t>(vlan));
+    return vlan_entry(static_cast<uint16_t>(vlan));
 }
 
 } // namespace
@@ -59,7 +59,7 @@ uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan) {
             LC_TRACE("2 vlan_get_bd_and_primary_vlan ret0x%x vlan %d\n", status, vlan);
         return 0;
     }
-    lcache_vlan_entry_t *entry = lcache_vlan_create_entry_by_vlan(static_cast<uint16_t>(vlan));
+    lcache_vlan_entry_t *entry = lc::vlan_entry(static_cast<uint16_t>(vlan));
     if (!entry) {
         ++lc::vlan_misses(LCACHE_VLAN_STAT_PVLAN);
         if (uint32_t status = vlan_get_bd_and_primary_vlan(key, &dropped_bd, pvlan))

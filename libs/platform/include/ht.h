@@ -108,12 +108,14 @@ static inline void ht_count_lookup(ht_table_t *table, uint32_t compared) {
         ht_count_long_lookup(table, compared);
 }
 
-/* ht_lookup for a table whose key is a uint32_t at `key_offset` in every
- * entry and whose callbacks hash it as key % num_buckets and compare it
- * with ==: the same answer and the same statistics, computed here instead
- * of through three callbacks behind a library call.  Hot read paths of
- * such tables use it; every other table keeps ht_lookup. */
-static inline void *ht_lookup_u32(ht_table_t *table, uint32_t key, size_t key_offset) {
+/* ht_lookup for a table whose key is an unsigned integer of `key_size`
+ * bytes (2 or 4) at `key_offset` in every entry, and whose callbacks hash
+ * it as key % num_buckets and compare it with ==: the same answer and the
+ * same statistics, computed here instead of through three callbacks behind
+ * a library call.  Hot read paths of such tables use the two wrappers
+ * below; every other table keeps ht_lookup. */
+static inline void *ht_lookup_uint__(ht_table_t *table, uint32_t key, size_t key_offset,
+                                     size_t key_size) {
     if (!table || !table->buckets)
         return NULL;
     const uint32_t n = table->num_buckets;
@@ -126,7 +128,9 @@ static inline void *ht_lookup_u32(ht_table_t *table, uint32_t key, size_t key_of
     for (ht_link_t *link = table->buckets[bucket]; link; link = link->next) {
         ++compared;
         char *entry = HT_PTR_CAST(char *, link) - table->link_offset;
-        if (*HT_PTR_CAST(const uint32_t *, entry + key_offset) == key) {
+        const uint32_t held = key_size == 2 ? *HT_PTR_CAST(const uint16_t *, entry + key_offset)
+                                            : *HT_PTR_CAST(const uint32_t *, entry + key_offset);
+        if (held == key) {
             if (compared > 1)
                 ht_count_long_lookup(table, compared);
             return entry;
@@ -135,6 +139,14 @@ static inline void *ht_lookup_u32(ht_table_t *table, uint32_t key, size_t key_of
     if (compared > 1)
         ht_count_long_lookup(table, compared);
     return NULL;
+}
+
+static inline void *ht_lookup_u32(ht_table_t *table, uint32_t key, size_t key_offset) {
+    return ht_lookup_uint__(table, key, key_offset, sizeof(uint32_t));
+}
+
+static inline void *ht_lookup_u16(ht_table_t *table, uint16_t key, size_t key_offset) {
+    return ht_lookup_uint__(table, key, key_offset, sizeof(uint16_t));
 }
 
 /* Unlinks that very entry and zeroes its link.  Nonzero when it was in
