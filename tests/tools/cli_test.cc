@@ -54,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Misuse{"UnknownProfile", {"run", "--profile", "huge"}, "huge"},
                       Misuse{"ShareAboveOne", {"run", "--hot-share", "2"}, "--hot-share"},
                       Misuse{"LeafTooSmall", {"run", "--ports", "2"}, "cannot hold"},
+                      Misuse{"SocketWithoutIpc", {"run", "--socket", "/tmp/x"}, "--peers ipc"},
                       Misuse{"ReplayWithoutFile", {"replay"}, "file is required"},
                       Misuse{"MissingScenario", {"replay", "/nonexistent/scenario"}, "cannot open"},
                       Misuse{"ServeWithoutSocket", {"serve"}, "--socket is required"}),

@@ -184,6 +184,10 @@ int main(int argc, char **argv) {
         const int status = app.exit(e);
         return status == 0 ? 0 : lcsim::kExitBadInput;
     }
+    if (peers.mode() != PeerMode::ipc && !(run.socket.empty() && replay.socket.empty())) {
+        std::fprintf(stderr, "lcache-sim: --socket needs --peers ipc\n");
+        return lcsim::kExitBadInput;
+    }
     run.peers = peers.mode();
     replay.peers = peers.mode();
     if (run_cmd->parsed())
