@@ -62,6 +62,8 @@ void print_busiest_functions(const RunStats &s, std::FILE *out) {
         order[fn] = fn;
     std::ranges::stable_sort(
         order, [&](size_t a, size_t b) { return s.calls_by_function[a] > s.calls_by_function[b]; });
+    if (s.calls_by_function[order.front()] == 0)
+        return;
     std::fprintf(out, "                       asked most with the cache:\n");
     for (size_t i = 0; i < kShown && s.calls_by_function[order[i]] > 0; ++i)
         std::fprintf(out, "                         %-36s %10llu\n",
