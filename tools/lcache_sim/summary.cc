@@ -118,7 +118,9 @@ void print_summary(const RunStats &s, std::FILE *out) {
                  ull(with), ull(s.calls_by_queries), ull(s.calls_by_notifications),
                  ull(s.calls_by_flushes));
     std::fprintf(out, "                       without it %llu: the cache saves %.1f%%\n",
-                 ull(s.calls_without_cache), 100.0 * (1.0 - ratio(with, s.calls_without_cache)));
+                 ull(s.calls_without_cache),
+                 s.calls_without_cache == 0 ? 0.0
+                                            : 100.0 * (1.0 - ratio(with, s.calls_without_cache)));
     print_busiest_functions(s, out);
     std::fprintf(out, "  time per query       %.0f ns with the cache, %.0f ns without\n",
                  ns_per_query(s.time_with_cache, s.queries),
