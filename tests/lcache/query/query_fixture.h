@@ -8,6 +8,12 @@
 
 namespace lctest {
 
+using sim::Fault;
+using sim::FaultKind;
+using sim::PeerFn;
+
+constexpr uint32_t kUntouched = 0xDEADBEEF;
+
 // Counters moved since construction.
 struct StatsDelta {
     lcache_stats_t at = lcache.stats;
@@ -21,13 +27,7 @@ struct StatsDelta {
     }
 };
 
-inline uint64_t entry_allocs() {
-    mtrack_usage_t usage;
-    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, &usage);
-    return usage.allocs;
-}
-
-// Every attribute but the one a test closes.
+// Every attribute but the ones a test closes.
 inline uint32_t sync_without(uint32_t bits) { return kSyncAll & ~bits; }
 
 class QueryTest : public LcacheSimTest {
@@ -36,7 +36,6 @@ class QueryTest : public LcacheSimTest {
         model.set_switchport_mode(port, sim::SwitchportMode::access);
         model.set_vlan(port, 120);
     }
-
     // The entry of `ifindex`, created (and filled) when not cached yet.
     lcache_if_entry_t &cache(sim::IfIndex ifindex) {
         lcache_if_entry_t *entry = lcache_if_create_entry_by_iod(iod(ifindex));
@@ -44,11 +43,13 @@ class QueryTest : public LcacheSimTest {
             throw std::runtime_error("interface could not be cached");
         return *entry;
     }
-
     // Peer calls since the last reset, the interface classification (a
     // platform service every lookup by ifindex makes) left out.
-    static uint64_t peer_calls() {
-        return sim::total_calls() - sim::call_count(sim::PeerFn::if_index_get_type);
+    static uint64_t peer_calls() { return sim::total_calls() - calls(PeerFn::if_index_get_type); }
+    // A cache without entries of its own: every query passes through.
+    void init_passing(uint32_t closed) {
+        init(sync_without(closed));
+        lcache.attr.create_on_miss = 0;
     }
 
     const sim::IfIndex port = model.add_ethernet(1, 1);

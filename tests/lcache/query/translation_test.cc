@@ -1,19 +1,11 @@
 // The six identifier translations.
 #include "query_fixture.h"
 
-namespace {
+namespace lctest {
 
-using lctest::entry_allocs;
-using lctest::StatsDelta;
-using lctest::sync_without;
-using sim::Fault;
-using sim::FaultKind;
-using sim::PeerFn;
+enum Key { kIfindex, kIod, kPi, kLif };
 
-enum class Key { ifindex, iod, pi, lif };
-
-struct Translation {
-    const char *name;
+const struct Translation {
     uint32_t (*translate)(uint32_t key, uint32_t *out);
     Key from, to;
     uint32_t bit;
@@ -22,123 +14,63 @@ struct Translation {
     uint32_t refresh_failed;
     PeerFn peer;
     bool creates;
+} kTranslations[] = {
+    {lcache_netif_get_ifindex_frm_iod, kIod, kIfindex, 0x2, LCACHE_STAT_IOD,
+     &lcache_stats_t::upd_iod, 0x40E30001, PeerFn::netif_get_ifindex_frm_iod, true},
+    {lcache_netif_get_iod_frm_ifindex, kIfindex, kIod, 0x2, LCACHE_STAT_IOD,
+     &lcache_stats_t::upd_iod, 0x40E30001, PeerFn::netif_get_iod_frm_ifindex, false},
+    {lcache_dmap_lib_si_to_ifidx, kPi, kIfindex, 0x4, LCACHE_STAT_PI, &lcache_stats_t::upd_pi,
+     0x40E00003, PeerFn::dmap_lib_si_to_ifidx, true},
+    {lcache_dmap_lib_ifidx_to_di, kIfindex, kPi, 0x4, LCACHE_STAT_PI, &lcache_stats_t::upd_pi,
+     0x40E00003, PeerFn::dmap_lib_ifidx_to_di, true},
+    {lcache_lifsvc_query_lif_to_ifindex, kLif, kIfindex, 0x8, LCACHE_STAT_LIF,
+     &lcache_stats_t::upd_lif, 0x41080003, PeerFn::lifsvc_query_lif_to_ifindex, true},
+    {lcache_lifsvc_query_ifindex_to_lif, kIfindex, kLif, 0x8, LCACHE_STAT_LIF,
+     &lcache_stats_t::upd_lif, 0x41080003, PeerFn::lifsvc_query_ifindex_to_lif, true},
 };
 
-const Translation kTranslations[] = {
-    {"ifindex_frm_iod", lcache_netif_get_ifindex_frm_iod, Key::iod, Key::ifindex, 0x2,
-     LCACHE_STAT_IOD, &lcache_stats_t::upd_iod, 0x40E30001, PeerFn::netif_get_ifindex_frm_iod,
-     true},
-    {"iod_frm_ifindex", lcache_netif_get_iod_frm_ifindex, Key::ifindex, Key::iod, 0x2,
-     LCACHE_STAT_IOD, &lcache_stats_t::upd_iod, 0x40E30001, PeerFn::netif_get_iod_frm_ifindex,
-     false},
-    {"si_to_ifidx", lcache_dmap_lib_si_to_ifidx, Key::pi, Key::ifindex, 0x4, LCACHE_STAT_PI,
-     &lcache_stats_t::upd_pi, 0x40E00003, PeerFn::dmap_lib_si_to_ifidx, true},
-    {"ifidx_to_di", lcache_dmap_lib_ifidx_to_di, Key::ifindex, Key::pi, 0x4, LCACHE_STAT_PI,
-     &lcache_stats_t::upd_pi, 0x40E00003, PeerFn::dmap_lib_ifidx_to_di, true},
-    {"lif_to_ifindex", lcache_lifsvc_query_lif_to_ifindex, Key::lif, Key::ifindex, 0x8,
-     LCACHE_STAT_LIF, &lcache_stats_t::upd_lif, 0x41080003, PeerFn::lifsvc_query_lif_to_ifindex,
-     true},
-    {"ifindex_to_lif", lcache_lifsvc_query_ifindex_to_lif, Key::ifindex, Key::lif, 0x8,
-     LCACHE_STAT_LIF, &lcache_stats_t::upd_lif, 0x41080003, PeerFn::lifsvc_query_ifindex_to_lif,
-     true},
-};
-
-constexpr uint32_t kUntouched = 0xDEADBEEF;
-
-class TranslationTest : public lctest::QueryTest {
-  protected:
-    uint32_t key(sim::IfIndex ifindex, Key k) const {
-        switch (k) {
-        case Key::iod: return iod(ifindex);
-        case Key::pi: return pi(ifindex);
-        case Key::lif: return lif(ifindex);
-        default: return ifindex;
-        }
-    }
-    // A port of its own for each case, so a remapped model never leaks into
-    // the next one.
-    sim::IfIndex fresh_port() { return model.add_ethernet(2, ++ports_); }
-
-  private:
-    uint32_t ports_ = 0;
-};
-
-TEST_F(TranslationTest, ClosedGateOrNoEntryAsksThePeer) {
+// A closed gate or a missing entry asks the peer, whose failure comes back
+// unchanged with the output as it was.  A miss creates the entry (except
+// from the iod, which a creation would have to ask for), then a hit answers
+// without a peer.  A dirty key runs the refresh first, and a refresh that
+// finds the iod remapped fails with the translation's own status.
+TEST_F(QueryTest, EachTranslation) {
     for (const Translation &t : kTranslations) {
-        SCOPED_TRACE(t.name);
-        for (bool gate_open : {false, true}) {
-            init(gate_open ? lctest::kSyncAll : sync_without(t.bit));
-            lcache.attr.create_on_miss = 0;
+        SCOPED_TRACE(sim::peer_fn_name(t.peer));
+        const auto ask = [&](uint32_t from = 0) {
+            const uint32_t keys[] = {port, iod(port), pi(port), lif(port)};
             uint32_t out = kUntouched;
-            EXPECT_EQ(t.translate(key(port, t.from), &out), 0u);
-            EXPECT_EQ(out, key(port, t.to));
-            EXPECT_EQ(calls(t.peer), 1u);
-            EXPECT_EQ(lcache.stats.misses[t.row], 1u);
-            EXPECT_EQ(lcache.stats.if_allocs, 0u);
+            const uint32_t status = t.translate(from ? from : keys[t.from], &out);
+            return std::pair(status, out == keys[t.to] ? 0 : out);
+        };
+        for (uint32_t closed : {t.bit, 0u}) {
+            init_passing(closed);
+            EXPECT_EQ(ask(), std::pair(0u, 0u));
+            EXPECT_EQ(std::tuple(calls(t.peer), lcache.stats.misses[t.row], lcache.stats.if_allocs),
+                      std::tuple(1u, 1u, 0u));
         }
-        // A failing peer's status comes back unchanged, the output as it was.
         sim::inject_fault(t.peer, Fault{FaultKind::status, 0x1234, 1});
-        uint32_t out = kUntouched;
-        EXPECT_EQ(t.translate(key(port, t.from), &out), 0x1234u);
-        EXPECT_EQ(out, kUntouched);
-    }
-}
+        EXPECT_EQ(ask(), std::pair(0x1234u, kUntouched));
 
-TEST_F(TranslationTest, CreatesOnMissThenHitsWithoutPeerCallOrAllocation) {
-    init();
-    for (const Translation &t : kTranslations) {
-        SCOPED_TRACE(t.name);
-        const sim::IfIndex p = fresh_port();
-        const uint64_t allocs = entry_allocs();
-        uint32_t out = kUntouched;
-        EXPECT_EQ(t.translate(key(p, t.from), &out), 0u);
-        EXPECT_EQ(out, key(p, t.to));
-        EXPECT_EQ(entry_allocs() - allocs, t.creates ? 1u : 0u);
-
-        cache(p);
+        init();
+        EXPECT_EQ(ask(), std::pair(0u, 0u));
+        EXPECT_EQ(lcache.stats.if_allocs, t.creates ? 1u : 0u);
+        lcache_if_entry_t &entry = cache(port);
         sim::reset_call_counts();
         const StatsDelta d;
-        out = kUntouched;
-        EXPECT_EQ(t.translate(key(p, t.from), &out), 0u);
-        EXPECT_EQ(out, key(p, t.to));
-        EXPECT_EQ(d.hit(t.row), 1u);
-        EXPECT_EQ(peer_calls(), 0u);
-        EXPECT_EQ(entry_allocs() - allocs, 1u);
-    }
-}
+        EXPECT_EQ(ask(), std::pair(0u, 0u));
+        EXPECT_EQ(std::tuple(d.hit(t.row), peer_calls()), std::tuple(1u, 0u));
+        entry.dirty |= t.bit;
+        EXPECT_EQ(ask(), std::pair(0u, 0u));
+        EXPECT_EQ(std::tuple(d.miss(t.row), d.hit(t.row), d.of(t.key_refreshes), d.update(t.row)),
+                  std::tuple(1u, 1u, 1u, 1u));
 
-TEST_F(TranslationTest, DirtyKeyRunsTheRefreshFirst) {
-    init();
-    for (const Translation &t : kTranslations) {
-        SCOPED_TRACE(t.name);
-        const sim::IfIndex p = fresh_port();
-        cache(p).dirty |= t.bit;
-        const StatsDelta d;
-        uint32_t out = kUntouched;
-        EXPECT_EQ(t.translate(key(p, t.from), &out), 0u);
-        EXPECT_EQ(out, key(p, t.to));
-        EXPECT_EQ(d.miss(t.row), 1u);
-        EXPECT_EQ(d.hit(t.row), 0u);
-        EXPECT_EQ(d.of(t.key_refreshes), 1u);
-        EXPECT_EQ(d.update(t.row), 1u) << "the refresh fetched the key";
-    }
-}
-
-TEST_F(TranslationTest, RefreshFindingTheIodRemappedFailsWithTheTranslationsStatus) {
-    init();
-    for (const Translation &t : kTranslations) {
-        SCOPED_TRACE(t.name);
-        const sim::IfIndex p = fresh_port();
-        lcache_if_entry_t &entry = cache(p);
-        const uint32_t k = key(p, t.from);
-        model.set_iod(p, iod(p) + 1000);
+        const uint32_t from = t.from == kIod ? iod(port) : 0;
+        model.set_iod(port, iod(port) + 1000);
         entry.dirty |= t.bit | LCACHE_ATTR_IOD;
-        const StatsDelta d;
-        uint32_t out = kUntouched;
-        EXPECT_EQ(t.translate(k, &out), t.refresh_failed);
-        EXPECT_EQ(out, kUntouched);
-        EXPECT_EQ(d.of(&lcache_stats_t::iod_remaps), 1u);
+        EXPECT_EQ(ask(from), std::pair(t.refresh_failed, kUntouched));
+        EXPECT_EQ(lcache.stats.iod_remaps, 1u);
     }
 }
 
-} // namespace
+} // namespace lctest
