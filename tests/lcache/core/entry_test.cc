@@ -81,10 +81,10 @@ TEST_F(EntryTest, WithoutCreateOnMissOrDisabledOnlyCachedEntriesAreFound) {
         else
             lcache.attr.create_on_miss = 0;
         sim::reset_call_counts();
-        EXPECT_EQ(std::tuple(lcache_find_entry_by_iod(iod(kept)),
-                             lcache_if_create_entry_by_pi(pi(kept)),
-                             lcache_if_create_entry_by_lif(lif(kept)), sim::total_calls()),
-                  std::tuple(e, e, e, 0u));
+        EXPECT_EQ(lcache_find_entry_by_iod(iod(kept)), e);
+        EXPECT_EQ(lcache_if_create_entry_by_pi(pi(kept)), e);
+        EXPECT_EQ(lcache_if_create_entry_by_lif(lif(kept)), e);
+        EXPECT_EQ(sim::total_calls(), 0u);
         EXPECT_EQ(std::tuple(lcache_find_entry_by_iod(iod(other)),
                              lcache_if_create_entry_by_pi(pi(other)),
                              lcache_if_create_entry_by_lif(lif(other))),
