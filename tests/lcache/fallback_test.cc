@@ -9,12 +9,9 @@
 #include "agg.h"
 #include "dmap.h"
 #include "lcache.h"
+#include "lcache_fixture.h"
 #include "lifsvc.h"
 #include "phyport.h"
-#include "sim/model_backend.h"
-#include "sim/peer_calls.h"
-#include "sim/switch.h"
-#include "trace_capture.h"
 #include "vlan_mgr.h"
 
 namespace {
@@ -53,59 +50,43 @@ TEST(Fallback, EachOfTheNineAnswers99AndWritesNothing) {
 
 // The library itself, with the simulation answering only the interface
 // manager and the platform services.
-class LibraryOnFallbacks : public ::testing::Test {
+class LibraryOnFallbacks : public lctest::LcacheSimTest {
   protected:
-    LibraryOnFallbacks() : backend(model) {
-        port = model.add_ethernet(1, 1);
+    void SetUp() override {
         model.add_vlan(10);
-        sim::set_active_backend(&backend);
-        sim::reset_call_counts();
-        lctest::TraceCapture::clear();
-        lcache_attr attr{};
-        attr.sync_mask = 0xFFFFFFFF;
-        attr.debug_print = lctest::TraceCapture::debug_print;
-        EXPECT_EQ(lcache_init(&attr), 1u);
+        init();
     }
-    ~LibraryOnFallbacks() override {
-        lcache_cleanup();
-        sim::set_active_backend(nullptr);
-    }
-
-    sim::Switch model;
-    sim::ModelBackend backend;
-    sim::IfIndex port = 0;
+    const sim::IfIndex port = model.add_ethernet(1, 1);
 };
 
 TEST_F(LibraryOnFallbacks, ATranslationPassesThe99Through) {
     uint32_t out = kUntouched;
-    EXPECT_EQ(lcache_dmap_lib_si_to_ifidx(model.at(port).pi, &out), kAbsent);
+    EXPECT_EQ(lcache_dmap_lib_si_to_ifidx(pi(port), &out), kAbsent);
     EXPECT_EQ(out, kUntouched);
     EXPECT_EQ(lcache.stats.if_allocs, 0u) << "no entry without a translation";
-    EXPECT_EQ(sim::call_count(sim::PeerFn::dmap_lib_si_to_ifidx), 0u)
-        << "the simulation is not asked";
+    EXPECT_EQ(calls(sim::PeerFn::dmap_lib_si_to_ifidx), 0u) << "the simulation is not asked";
 }
 
 TEST_F(LibraryOnFallbacks, ARefreshedEntryHasNoHardwareKeysAndKeepsAsking) {
-    lcache_if_entry_t *entry = lcache_find_entry_by_iod(model.at(port).iod);
+    lcache_if_entry_t *entry = lcache_find_entry_by_iod(iod(port));
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->pi, LCACHE_NO_PI);
-    EXPECT_EQ(entry->lif, LCACHE_NO_LIF);
-    EXPECT_EQ(entry->dirty & (LCACHE_ATTR_PI | LCACHE_ATTR_LIF), LCACHE_ATTR_PI | LCACHE_ATTR_LIF);
+    EXPECT_EQ(std::tuple(entry->pi, entry->lif, entry->dirty & (LCACHE_ATTR_PI | LCACHE_ATTR_LIF)),
+              std::tuple(LCACHE_NO_PI, LCACHE_NO_LIF, LCACHE_ATTR_PI | LCACHE_ATTR_LIF));
     const uint64_t pi_updates = lcache.stats.updates[LCACHE_STAT_PI];
-    EXPECT_EQ(lcache_if_update_if(model.at(port).ifindex), 1u);
+    EXPECT_EQ(lcache_if_update_if(port), 1u);
     EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_PI], pi_updates + 1) << "asked again";
     EXPECT_EQ(entry->pi, LCACHE_NO_PI);
 }
 
 TEST_F(LibraryOnFallbacks, TheVlanCacheAnswersFromAnEntryThatStaysDirty) {
-    const vlan_key_t key{1, 10};
     for (int round = 0; round < 2; ++round) {
         uint16_t bd = 0xA5A5;
-        EXPECT_EQ(lcache_vlan_get_bd(key, &bd), 0u);
+        EXPECT_EQ(lcache_vlan_get_bd(vlan_key_t{1, 10}, &bd), 0u);
         EXPECT_EQ(bd, 0u);
     }
-    EXPECT_EQ(lcache.stats.vlan_misses[LCACHE_VLAN_STAT_BD], 2u);
-    EXPECT_EQ(lcache.stats.vlan_hits[LCACHE_VLAN_STAT_BD], 0u);
+    EXPECT_EQ(std::tuple(lcache.stats.vlan_misses[LCACHE_VLAN_STAT_BD],
+                         lcache.stats.vlan_hits[LCACHE_VLAN_STAT_BD]),
+              std::tuple(2u, 0u));
     EXPECT_NE(
         lctest::TraceCapture::debug_text().find("lcache_vlan_get_bd: bad rv 0x63 for vlan 10\n"),
         std::string::npos);
