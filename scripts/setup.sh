@@ -11,6 +11,7 @@ packages=(
   libcli11-dev                                    # the tools' command lines
   libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines
   gnuplot-nox valgrind                            # the benchmark plot and profile
+  clang libclang-rt-14-dev                        # the fuzzer (valgrind: memory checking)
 )
 
 missing=()
