@@ -8,22 +8,23 @@
 #include "sim/peer_calls.h"
 #include "sim/switch.h"
 
+// An iod and an Ethernet ifindex no interface holds.
+inline constexpr uint32_t kUnknownIod = 9999;
+inline constexpr sim::IfIndex kUnknownIfindex = 0x1A00FFFF;
+
 class SimSwitchTest : public ::testing::Test {
   protected:
     SimSwitchTest() : backend(model) {
         mgmt = model.add_mgmt();
-        eth1 = model.add_ethernet(1, 1);
-        eth2 = model.add_ethernet(1, 2);
-        eth3 = model.add_ethernet(1, 3);
-        eth4 = model.add_ethernet(1, 4);
-        eth5 = model.add_ethernet(1, 5);
+        sim::IfIndex *ports[] = {&eth1, &eth2, &eth3, &eth4, &eth5};
+        for (uint32_t n = 0; n < 5; ++n)
+            *ports[n] = model.add_ethernet(1, n + 1);
         po1 = model.add_port_channel(1);
         model.add_member(po1, eth5);
         model.add_member(po1, eth3);
         model.add_member(po1, eth4, false);
-        model.add_vlan(10);
-        model.add_vlan(20);
-        model.add_vlan(30);
+        for (uint16_t vlan : {10, 20, 30})
+            model.add_vlan(vlan);
         model.set_primary_vlan(20, 10);
         svi = model.add_vlan_interface(10);
         model.set_switchport_mode(eth2, sim::SwitchportMode::access);
@@ -51,6 +52,3 @@ class SimSwitchTest : public ::testing::Test {
     sim::IfIndex mgmt, eth1, eth2, eth3, eth4, eth5, po1, svi, subif, lo0, null0;
     sim::IfIndex gre, stretch, mpls, six;
 };
-
-// An iod no interface holds.
-inline constexpr uint32_t kUnknownIod = 9999;
