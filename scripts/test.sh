@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything for both targets and the sanitizer build, and runs
-# every test.  Exits nonzero on the first failure.
+# every test; then fuzzes the cache for a minute and runs the native tests
+# under valgrind.  Exits nonzero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,3 +13,41 @@ for preset in default i386 asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+# ---- Fuzzing (reliability): the libFuzzer program in its own clang build,
+# build/fuzz.  The seed corpus runs once as a regression test, then the
+# fuzzer runs for a minute from it, adding what it finds to a scratch copy.
+# A crash or a broken invariant fails CI; its input is kept in
+# build/fuzz/findings/ (add it to fuzz/corpus once fixed).
+echo "=== fuzz ==="
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+fuzz_run=build/fuzz/run
+rm -rf "$fuzz_run" && mkdir -p "$fuzz_run/corpus" build/fuzz/findings
+# Runs the fuzzer with its log in $fuzz_run/$1.log (the cache's own
+# standard-output warnings are dropped); shows the log's tail on failure.
+fuzz() {
+  local log="$fuzz_run/$1.log"
+  shift
+  build/fuzz/fuzz/lcache_fuzz "$@" >/dev/null 2>"$log" || { tail -n 60 "$log"; return 1; }
+  grep -E '^(Done|stat::number_of_executed_units|lcache_fuzz:)' "$log"
+}
+fuzz replay -runs=0 fuzz/corpus
+fuzz run "$fuzz_run/corpus" fuzz/corpus -max_total_time=60 -max_len=4096 \
+  -artifact_prefix=build/fuzz/findings/ -print_final_stats=1
+
+# ---- Memory checking (reliability): every test program of the native
+# build, each run once and whole, under valgrind, with the C11 client and
+# the corpus replay.  A memory error, or a block definitely or indirectly
+# lost, fails CI.
+echo "=== valgrind ==="
+memcheck=(valgrind --quiet --error-exitcode=1 --leak-check=full
+          --errors-for-leak-kinds=definite,indirect)
+mapfile -t programs < <(find build/default/tests -type f -executable -name '*_tests' | sort)
+for program in "${programs[@]}"; do
+  echo "--- ${program#build/default/}"
+  (cd "$(dirname "$program")" && "${memcheck[@]}" "./$(basename "$program")" --gtest_brief=1)
+done
+(cd build/default/tests/lcache && "${memcheck[@]}" ./lcache_c11_client >/dev/null)
+"${memcheck[@]}" build/default/fuzz/lcache_fuzz_replay fuzz/corpus >/dev/null
+echo "valgrind: $((${#programs[@]} + 2)) passed, 0 failed"
