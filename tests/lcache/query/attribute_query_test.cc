@@ -64,7 +64,7 @@ TEST_F(AttributeQueryTest, GateEntryAndDirtyBitDecideWhoAnswers) {
             if (m.field)
                 sim::inject_fault(m.pass, Fault{FaultKind::value, 2, 1});
             const uint32_t answer = m.ask(iod(port));
-            EXPECT_EQ(std::tuple(calls(m.pass), lcache.stats.misses[m.row], lcache.stats.if_allocs),
+            EXPECT_EQ(std::tuple(calls(m.pass), misses(m.row), lcache.stats.if_allocs),
                       std::tuple(1u, 1u, 0u));
             EXPECT_TRUE(!m.field || answer == 2) << "a pass-through hands on the whole answer";
         }
@@ -76,9 +76,8 @@ TEST_F(AttributeQueryTest, GateEntryAndDirtyBitDecideWhoAnswers) {
                   std::tuple(m.fetch_calls, 0u));
         sim::reset_call_counts();
         m.ask(iod(port));
-        EXPECT_EQ(
-            std::tuple(sim::total_calls(), lcache.stats.hits[m.row], lcache.stats.misses[m.row]),
-            std::tuple(m.pass == P::netif_get_vlan_info ? 1u : 0u, 1u, 1u));
+        EXPECT_EQ(std::tuple(sim::total_calls(), hits(m.row), misses(m.row)),
+                  std::tuple(m.pass == P::netif_get_vlan_info ? 1u : 0u, 1u, 1u));
     }
 }
 
@@ -146,7 +145,7 @@ TEST_F(AttributeQueryTest, InterfaceTypeTests) {
         init_passing(LCACHE_ATTR_IOD);
         sim::inject_fault(peer, Fault{FaultKind::value, 2, 1});
         EXPECT_EQ(query(iod(ifindex)), 2u);
-        EXPECT_EQ(lcache.stats.misses[LCACHE_STAT_PASSTHROUGH], 1u);
+        EXPECT_EQ(misses(LCACHE_STAT_PASSTHROUGH), 1u);
     }
 }
 
@@ -169,12 +168,12 @@ TEST_F(AttributeQueryTest, TheNameRing) {
     sim::clear_faults();
     sim::reset_call_counts();
     EXPECT_STREQ(lcache_netif_get_if_name(iod(port)), "Ethernet1/1");
-    EXPECT_EQ(std::tuple(lcache.stats.hits[LCACHE_STAT_NAME], calls(PeerFn::netif_get_ifindex_name),
+    EXPECT_EQ(std::tuple(hits(LCACHE_STAT_NAME), calls(PeerFn::netif_get_ifindex_name),
                          calls(PeerFn::netif_get_if_name)),
               std::tuple(12u, 1u, 0u));
     init_passing(LCACHE_ATTR_NAME);
     EXPECT_STREQ(lcache_netif_get_if_name(iod(port)), "Ethernet1/1");
-    EXPECT_EQ(std::tuple(lcache.stats.misses[LCACHE_STAT_NAME], calls(PeerFn::netif_get_if_name)),
+    EXPECT_EQ(std::tuple(misses(LCACHE_STAT_NAME), calls(PeerFn::netif_get_if_name)),
               std::tuple(1u, 1u));
 }
 

@@ -61,7 +61,7 @@ TEST_F(ExtensionTest, ThreeWaysOfFillingASlotAndTheSetter) {
             sim::inject_fault(PeerFn::netif_is_extension_set, Fault{FaultKind::value, 2, 1});
             EXPECT_EQ(std::tuple(s.get(iod(port), kCaller), s.is_set(iod(port), kCaller)),
                       std::tuple(0x99u, 2u));
-            EXPECT_EQ(lcache.stats.misses[s.row], 2u);
+            EXPECT_EQ(misses(s.row), 2u);
         }
         init_slots(kSyncAll);
         lcache_if_entry_t &entry = cache(port);
@@ -70,9 +70,8 @@ TEST_F(ExtensionTest, ThreeWaysOfFillingASlotAndTheSetter) {
         entry.dirty |= s.bit;
         sim::reset_call_counts();
         EXPECT_EQ(s.get(iod(port), kCaller) + s.get(iod(port), kCaller), 2 * 0x99u);
-        EXPECT_EQ(
-            std::tuple(sim::total_calls(), lcache.stats.misses[s.row], lcache.stats.hits[s.row]),
-            std::tuple(1u, 1u, 1u));
+        EXPECT_EQ(std::tuple(sim::total_calls(), misses(s.row), hits(s.row)),
+                  std::tuple(1u, 1u, 1u));
         entry.dirty |= s.bit;
         EXPECT_EQ(s.is_set(iod(port), kCaller), 1u);
         EXPECT_EQ(std::tuple(entry.*s.value, entry.*s.size), std::tuple(convert(4, 6), 6u));
@@ -82,7 +81,7 @@ TEST_F(ExtensionTest, ThreeWaysOfFillingASlotAndTheSetter) {
         s.set(iod(port), kCaller, 0);
         EXPECT_EQ(s.get(iod(port), kCaller), 0u);    // a 0 is answered once,
         EXPECT_EQ(s.get(iod(port), kCaller), 0x99u); // then asked for again
-        EXPECT_EQ(lcache.stats.updates[s.row], 3u);  // the creation's refresh, then the setter
+        EXPECT_EQ(updates(s.row), 3u);               // the creation's refresh, then the setter
         init_slots(sync_without(s.bit));
         EXPECT_EQ(s.set(iod(port), kCaller, 8), 1u);
         EXPECT_EQ(std::tuple(cache(port).*s.value, s.get(iod(port), kCaller)),
@@ -98,7 +97,7 @@ TEST_F(ExtensionTest, PrivateDataAndItsUpdate) {
     init_slots(kSyncAll, false);
     lcache_if_entry_t &raw = cache(port);
     EXPECT_EQ(lcache_netif_get_private_data(iod(port), kCaller, &size), 4u);
-    EXPECT_EQ(std::tuple(size, lcache.stats.misses[LCACHE_STAT_EXT]), std::tuple(6u, 1u));
+    EXPECT_EQ(std::tuple(size, misses(LCACHE_STAT_EXT)), std::tuple(6u, 1u));
     EXPECT_EQ(lcache_netif_update_private_data(iod(port), kCaller, 11, 12), 1u);
     EXPECT_NE(raw.extn, 11u) << "slot 0 is not served without its callback";
     raw.dirty |= LCACHE_ATTR_EXT; // and the is-set test reads the extension value
@@ -112,8 +111,7 @@ TEST_F(ExtensionTest, PrivateDataAndItsUpdate) {
         EXPECT_EQ(lcache_netif_get_private_data(iod(port), kCaller, &size), convert(2, 1));
         EXPECT_EQ(size, 1u);
     }
-    EXPECT_EQ(std::tuple(lcache.stats.misses[LCACHE_STAT_EXT], lcache.stats.hits[LCACHE_STAT_EXT]),
-              std::tuple(1u, 1u));
+    EXPECT_EQ(std::tuple(misses(LCACHE_STAT_EXT), hits(LCACHE_STAT_EXT)), std::tuple(1u, 1u));
     entry.dirty |= LCACHE_ATTR_EXT;
     EXPECT_EQ(lcache_netif_update_private_data(iod(port), kCaller, 11, 12), 1u);
     EXPECT_EQ(std::tuple(entry.extn, entry.extn_size, entry.dirty & LCACHE_ATTR_EXT),

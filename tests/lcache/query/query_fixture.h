@@ -14,19 +14,6 @@ using sim::PeerFn;
 
 constexpr uint32_t kUntouched = 0xDEADBEEF;
 
-// Counters moved since construction.
-struct StatsDelta {
-    lcache_stats_t at = lcache.stats;
-    uint64_t miss(lcache_stat_row_t row) const { return lcache.stats.misses[row] - at.misses[row]; }
-    uint64_t hit(lcache_stat_row_t row) const { return lcache.stats.hits[row] - at.hits[row]; }
-    uint64_t update(lcache_stat_row_t row) const {
-        return lcache.stats.updates[row] - at.updates[row];
-    }
-    uint64_t of(uint64_t lcache_stats_t::*counter) const {
-        return lcache.stats.*counter - at.*counter;
-    }
-};
-
 // Every attribute but the ones a test closes.
 inline uint32_t sync_without(uint32_t bits) { return kSyncAll & ~bits; }
 
@@ -46,6 +33,11 @@ class QueryTest : public LcacheSimTest {
     // Peer calls since the last reset, the interface classification (a
     // platform service every lookup by ifindex makes) left out.
     static uint64_t peer_calls() { return sim::total_calls() - calls(PeerFn::if_index_get_type); }
+    // Counters since the last zero_stats() (init zeroes them too).
+    static void zero_stats() { lcache.stats = {}; }
+    static uint64_t hits(lcache_stat_row_t row) { return lcache.stats.hits[row]; }
+    static uint64_t misses(lcache_stat_row_t row) { return lcache.stats.misses[row]; }
+    static uint64_t updates(lcache_stat_row_t row) { return lcache.stats.updates[row]; }
     // A cache without entries of its own: every query passes through.
     void init_passing(uint32_t closed) {
         init(sync_without(closed));
