@@ -155,6 +155,30 @@ TEST_F(EntryTest, AFailedCreationLeavesNothingBehind) {
               std::tuple(nullptr, nullptr, 0u));
 }
 
+// The switch forgets the interface between creation's check of the ifindex
+// and the refresh's: the refresh rejects the new entry, which is torn down
+// out of every table it had joined.
+TEST_F(EntryTest, ARefreshRejectingTheNewEntryTearsItDown) {
+    struct ForgetfulSwitch : sim::ModelBackend {
+        using ModelBackend::ModelBackend;
+        sim::Reply<uint8_t> if_index_get_type(sim::IfIndex ifindex) override {
+            if (++asked == 2)
+                return {0x66, 0};
+            return ModelBackend::if_index_get_type(ifindex);
+        }
+        int asked = 0;
+    } forgetful(model);
+    const sim::IfIndex eth = model.add_ethernet(1, 1);
+    init(kKeys);
+    sim::set_active_backend(&forgetful);
+    EXPECT_EQ(create(eth), nullptr);
+    sim::set_active_backend(&backend);
+    EXPECT_EQ(errors(), Texts{text("Invalid interface index 0x%x\n", eth)});
+    EXPECT_EQ(lifecycle(), std::tuple(1u, 1u, 1u));
+    EXPECT_EQ(std::tuple(cached(eth), held(lcache.iod_table, iod(eth)), lcache.stats.iod_removes),
+              std::tuple(nullptr, nullptr, 1u));
+}
+
 // While disabled, the keyed deletes see their sync_mask bit clear and the
 // removals find the entry, but the teardown declines.  Enabled, each delete
 // drops one reference and only the if table's releases, at 0.
