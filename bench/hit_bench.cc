@@ -124,8 +124,6 @@ void add_baseline(const char *impl, const Shape &shape, Index Baselines::*index)
 void add_cache_rows(const Shape &shape) {
     add_cache("linkup", "lcache", shape, Key::iod,
               [](uint32_t iod) { return lcache_netif_is_linkup(iod); });
-    add_cache("linkup", "lcache_inline_lookup", shape, Key::iod,
-              [](uint32_t iod) { return behind_call_lcache_linkup(iod); });
     add_cache("mtu", "lcache", shape, Key::iod,
               [](uint32_t iod) { return lcache_netif_get_if_mtu(iod); });
     add_cache("mac", "lcache", shape, Key::iod,

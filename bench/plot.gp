@@ -13,6 +13,5 @@ set format y "%g"
 set key outside right top
 set grid
 set linetype 9 lc rgb "#8c564b"
-set linetype 10 lc rgb "#7f7f7f"
-plot for [col=2:11] datafile using 1:col with linespoints lt (col - 1) lw 2 pt (col % 7 + 1) \
+plot for [col=2:10] datafile using 1:col with linespoints lt (col - 1) lw 2 pt (col % 7 + 1) \
      title columnheader(col)

@@ -16,7 +16,6 @@ BASELINES = ["array", "unordered_map", "unordered_map_behind_call", "absl_flat_h
 PLOT = [
     ("lcache", "lcache"),
     ("lcache, a bucket per interface", "lcache_sized"),
-    ("lcache with inline lookup, a bucket per interface", "lcache_inline_lookup_sized"),
     ("plain array", "array"),
     ("std::unordered_map", "unordered_map"),
     ("std::unordered_map behind a library call", "unordered_map_behind_call"),
@@ -95,14 +94,14 @@ def hit_tables(run):
     for family in FAMILIES:
         impls = ["lcache", "lcache_sized"]
         if family == "linkup":
-            impls += ["lcache_inline_lookup", "lcache_inline_lookup_sized"] + BASELINES
+            impls += BASELINES
         for impl in impls:
             cells = [fmt(run.hit(family, impl, n)) for n in SIZES]
             rows.append([family, impl] + cells)
     text = "### ns per query (median of 5, CPU time)\n\n" + table(header, rows)
 
     rows = []
-    for impl in ["lcache", "lcache_sized", "lcache_inline_lookup", "lcache_inline_lookup_sized"]:
+    for impl in ["lcache", "lcache_sized"]:
         for base in ["unordered_map", "unordered_map_behind_call", "absl_flat_hash_map", "array"]:
             rows.append([f"{impl} / {base}"] +
                         [ratio(run.hit("linkup", impl, n), run.hit("linkup", base, n)) for n in SIZES])
@@ -112,7 +111,7 @@ def hit_tables(run):
     text += "\n### Ratios, boolean query\n\n" + table(["ratio"] + [f"{n}" for n in SIZES], rows)
 
     rows = []
-    for impl in ["lcache", "lcache_sized", "lcache_inline_lookup", "lcache_inline_lookup_sized"] + BASELINES:
+    for impl in ["lcache", "lcache_sized"] + BASELINES:
         rows.append([impl, ratio(run.hit("linkup", impl, SIZES[-1]), run.hit("linkup", impl, SIZES[0]))])
     text += "\n### Growth of the boolean query, 65 536 vs 64 interfaces\n\n"
     text += table(["implementation", "ns(65 536) / ns(64)"], rows)
