@@ -19,8 +19,9 @@ struct State {
     sim::Notifier notifier{model};
     // lcinv::kTableBits of the tables an operation was entitled to create.
     uint32_t creatable = 0;
-    // A hash-table remove fault was armed: the specified teardown may now
-    // leave entries allocated outside the if table.
+    // A hash-table remove fault was armed: a teardown whose delete fails
+    // goes on by design and may leave its entry allocated outside the if
+    // table.
     bool removes_may_fail = false;
 
     // Keys, each drawn from the model, from the cache, or from the input

@@ -28,9 +28,9 @@ struct Expectations {
     // kTableBits of the tables some operation was entitled to create; every
     // other table object must still be all zero.
     uint32_t creatable = 0;
-    // Interface entries allowed outside the if table (still allocated):
-    // the specified teardown leaves an entry behind when one of its
-    // deletes fails.  Everything else must be reachable from the if table.
+    // Interface entries allowed outside the if table (still allocated): a
+    // teardown goes on when one of its deletes fails, and may leave its
+    // entry behind.  Everything else must be reachable from the if table.
     std::set<const void *> orphans;
 };
 

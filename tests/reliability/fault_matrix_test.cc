@@ -222,7 +222,7 @@ class FaultMatrix : public lctest::LcacheSimTest {
 
 constexpr uint32_t kStatuses[] = {99, sim::status::no_interface};
 
-TEST_F(FaultMatrix, FailedStatusCallsGiveTheSpecifiedResults) {
+TEST_F(FaultMatrix, FailedStatusCallsGiveTheExpectedResults) {
     for (const Expected &e : kStatusResults)
         for (uint32_t status : kStatuses) {
             SCOPED_TRACE(std::string(sim::peer_fn_name(e.fn)) + " -> " + std::to_string(status) +
@@ -233,7 +233,7 @@ TEST_F(FaultMatrix, FailedStatusCallsGiveTheSpecifiedResults) {
         }
 }
 
-TEST_F(FaultMatrix, ZeroValuesGiveTheSpecifiedResults) {
+TEST_F(FaultMatrix, ZeroValuesGiveTheExpectedResults) {
     for (const Expected &e : kZeroResults) {
         SCOPED_TRACE(std::string(sim::peer_fn_name(e.fn)) + " -> 0 at " + e.probe);
         EXPECT_EQ(run(kProbes.at(e.probe), e.fn, {sim::FaultKind::value, 0, {}}), e.result);
