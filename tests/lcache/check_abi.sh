@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The exported ABI of liblcache.so: only the allowed names are exported,
+# The exported ABI of liblcache.so: exactly the names of exported_names.txt,
 # the nine peer fallbacks are exported functions, the library needs the
 # port-channel database stub, and nothing is bound symbolically (so a peer
 # library loaded earlier replaces a fallback for the library's own calls).
@@ -12,12 +12,13 @@ dmap_lib_bd_to_di phyport_gldb_get_ifindex_port_mode vlan_get_bd vlan_get_bd_and
 lifsvc_query_ifindex_to_lif lifsvc_query_lif_to_ifindex"
 
 defined=$(nm -D --defined-only "$lib" | awk '{print $2, $3}')
-allowed='^(lcache|lcache_.*|__lcache_mem_type_t_find|__lcache_mem_type_t_str2enum|dmap_espan_session_bit_mask_t)$'
-while read -r type name; do
-  [ -z "$name" ] && continue
-  case " $(echo $fallbacks) " in *" $name "*) continue ;; esac
-  [[ $name =~ $allowed ]] || fail "exported name outside the ABI: $name ($type)"
-done <<<"$defined"
+# The exported names are exactly the listed ones: none missing, none extra.
+expected=$(grep -v '^#' "$(dirname "$0")/exported_names.txt" | sort)
+actual=$(awk '{print $2}' <<<"$defined" | sort)
+missing=$(comm -23 <(echo "$expected") <(echo "$actual"))
+extra=$(comm -13 <(echo "$expected") <(echo "$actual"))
+[ -z "$missing" ] || fail "not exported: $(echo $missing)"
+[ -z "$extra" ] || fail "exported outside the interface: $(echo $extra)"
 
 for f in $fallbacks; do
   grep -qx "T $f" <<<"$defined" || fail "fallback $f is not an exported function"
