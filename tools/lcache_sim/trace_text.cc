@@ -45,9 +45,9 @@ std::string name_address(const void *address, std::string_view format) {
     return hex_name("if-entry", static_cast<const lcache_if_entry_t *>(address)->if_index);
 }
 
-// The parts of one conversion specification.
+// The parts of one printf conversion.
 struct Conversion {
-    std::string spec; // "%-8llu", without the '*' arguments
+    std::string pattern; // "%-8llu", without the '*' arguments
     std::string length;
     char type = 0;
     size_t end = 0; // index in the format just past the conversion
@@ -55,42 +55,42 @@ struct Conversion {
 
 Conversion parse(const char *fmt, size_t start, va_list &args) {
     Conversion c;
-    c.spec = "%";
+    c.pattern = "%";
     size_t i = start + 1;
     while (fmt[i] && std::strchr("-+ #0'", fmt[i]))
-        c.spec += fmt[i++];
+        c.pattern += fmt[i++];
     // A '*' width or precision is taken from the arguments and written in.
     auto number = [&] {
         if (fmt[i] == '*') {
-            c.spec += std::to_string(va_arg(args, int));
+            c.pattern += std::to_string(va_arg(args, int));
             ++i;
         }
         while (std::isdigit(static_cast<unsigned char>(fmt[i])))
-            c.spec += fmt[i++];
+            c.pattern += fmt[i++];
     };
     number();
     if (fmt[i] == '.') {
-        c.spec += fmt[i++];
+        c.pattern += fmt[i++];
         number();
     }
     while (fmt[i] && std::strchr("hlLqjzt", fmt[i]))
         c.length += fmt[i++];
     c.type = fmt[i];
     c.end = fmt[i] ? i + 1 : i;
-    c.spec += c.length;
-    c.spec += c.type;
+    c.pattern += c.length;
+    c.pattern += c.type;
     return c;
 }
 
 #pragma GCC diagnostic push
-// Each specification is cut from a format the cache itself passed.
+// Each conversion is cut from a format the cache itself passed.
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-template <class T> std::string print_one(const std::string &spec, T value) {
-    const int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+template <class T> std::string print_one(const std::string &pattern, T value) {
+    const int n = std::snprintf(nullptr, 0, pattern.c_str(), value);
     if (n <= 0)
         return {};
     std::string text(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(text.data(), text.size(), spec.c_str(), value);
+    std::snprintf(text.data(), text.size(), pattern.c_str(), value);
     text.pop_back();
     return text;
 }
@@ -98,26 +98,26 @@ template <class T> std::string print_one(const std::string &spec, T value) {
 
 std::string print_signed(const Conversion &c, va_list &args) {
     if (c.length == "ll" || c.length == "q")
-        return print_one(c.spec, va_arg(args, long long));
+        return print_one(c.pattern, va_arg(args, long long));
     if (c.length == "l")
-        return print_one(c.spec, va_arg(args, long));
+        return print_one(c.pattern, va_arg(args, long));
     if (c.length == "j")
-        return print_one(c.spec, va_arg(args, intmax_t));
+        return print_one(c.pattern, va_arg(args, intmax_t));
     if (c.length == "z" || c.length == "t")
-        return print_one(c.spec, va_arg(args, ptrdiff_t));
-    return print_one(c.spec, va_arg(args, int));
+        return print_one(c.pattern, va_arg(args, ptrdiff_t));
+    return print_one(c.pattern, va_arg(args, int));
 }
 
 std::string print_unsigned(const Conversion &c, va_list &args) {
     if (c.length == "ll" || c.length == "q")
-        return print_one(c.spec, va_arg(args, unsigned long long));
+        return print_one(c.pattern, va_arg(args, unsigned long long));
     if (c.length == "l")
-        return print_one(c.spec, va_arg(args, unsigned long));
+        return print_one(c.pattern, va_arg(args, unsigned long));
     if (c.length == "j")
-        return print_one(c.spec, va_arg(args, uintmax_t));
+        return print_one(c.pattern, va_arg(args, uintmax_t));
     if (c.length == "z" || c.length == "t")
-        return print_one(c.spec, va_arg(args, size_t));
-    return print_one(c.spec, va_arg(args, unsigned));
+        return print_one(c.pattern, va_arg(args, size_t));
+    return print_one(c.pattern, va_arg(args, unsigned));
 }
 
 std::string print_conversion(const Conversion &c, std::string_view format, va_list &args) {
@@ -128,10 +128,10 @@ std::string print_conversion(const Conversion &c, std::string_view format, va_li
     case 'x':
     case 'X':
     case 'o': return print_unsigned(c, args);
-    case 'c': return print_one(c.spec, va_arg(args, int));
+    case 'c': return print_one(c.pattern, va_arg(args, int));
     case 's': {
         const char *text = va_arg(args, const char *);
-        return print_one(c.spec, text ? text : "(null)");
+        return print_one(c.pattern, text ? text : "(null)");
     }
     case 'p': return name_address(va_arg(args, const void *), format);
     case 'f':
@@ -143,10 +143,10 @@ std::string print_conversion(const Conversion &c, std::string_view format, va_li
     case 'a':
     case 'A':
         if (c.length == "L")
-            return print_one(c.spec, va_arg(args, long double));
-        return print_one(c.spec, va_arg(args, double));
+            return print_one(c.pattern, va_arg(args, long double));
+        return print_one(c.pattern, va_arg(args, double));
     case '%': return "%";
-    default: return c.spec; // not a conversion printf knows: shown as written
+    default: return c.pattern; // not a conversion printf knows: shown as written
     }
 }
 
