@@ -103,17 +103,11 @@ lcache_if_entry_t *create_entry(uint32_t if_index, uint32_t iod, uint32_t pi, ui
     return entry;
 }
 
-lcache_if_entry_t *create_entry_by_iod(uint32_t iod) {
-    if (lcache_if_entry_t *entry = lookup(kIodTable, iod))
-        return entry;
+lcache_if_entry_t *create_missing_by_iod(uint32_t iod) {
     uint32_t if_index = 0;
     if (netif_get_ifindex_frm_iod(iod, &if_index) != 0)
         return nullptr;
     return create_entry(if_index, iod, LCACHE_NO_PI, LCACHE_NO_LIF);
-}
-
-lcache_if_entry_t *find_entry_by_iod(uint32_t iod) {
-    return lcache.attr.create_on_miss ? create_entry_by_iod(iod) : lookup(kIodTable, iod);
 }
 
 lcache_if_entry_t *find_entry_by_if(uint32_t if_index) {
