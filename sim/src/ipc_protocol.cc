@@ -393,4 +393,16 @@ std::optional<std::vector<uint8_t>> Channel::receive() {
     return std::vector<uint8_t>(payload, payload + length);
 }
 
+int unix_socket(const std::string &path, sockaddr_un &address) {
+    address = sockaddr_un{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        throw LinkError("socket path '" + path + "' is too long");
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw LinkError(std::string("cannot create a socket: ") + std::strerror(errno));
+    return fd;
+}
+
 } // namespace sim::ipc

@@ -195,14 +195,8 @@ int serve(int fd) {
 }
 
 int serve_at(const std::string &path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        throw LinkError("socket path '" + path + "' is too long");
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throw LinkError(std::string("cannot create a socket: ") + std::strerror(errno));
+    sockaddr_un address;
+    const int fd = unix_socket(path, address);
     const ListeningSocket listener{fd};
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
         ::listen(fd, 1) != 0)

@@ -8,6 +8,8 @@
 // both ends are the same program on the same host.
 #pragma once
 
+#include <sys/un.h>
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -148,5 +150,9 @@ class Channel {
     size_t start_ = 0; // the unread bytes are in_[start_, end_)
     size_t end_ = 0;
 };
+
+// A new Unix stream socket (close-on-exec) and the address of `path` for
+// it to connect or bind to; throws LinkError when either cannot be had.
+int unix_socket(const std::string &path, sockaddr_un &address);
 
 } // namespace sim::ipc
