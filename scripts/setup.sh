@@ -10,6 +10,7 @@ packages=(
   binutils                                        # nm / readelf ABI checks
   libcli11-dev                                    # the tools' command lines
   libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines
+  libmnl-dev libmnl-dev:i386                      # the Linux peers (rtnetlink), both targets
   gnuplot-nox valgrind                            # the benchmark plot and profile
   clang libclang-rt-14-dev                        # the fuzzer (valgrind: memory checking)
 )
@@ -27,5 +28,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
+# The i386 target links 32-bit copies of the libraries it uses.
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+# A mirror caught mid-sync fails one index; the others still serve.
+apt-get update -qq || echo "apt-get update reported errors; installing from the lists it has"
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
