@@ -10,7 +10,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <unordered_map>
+#include <vector>
 
 #include "agg.h"
 #include "attrs.h"
@@ -169,12 +171,39 @@ int handle_datagram(size_t length) {
     return static_cast<int>(counters.messages_handled - before);
 }
 
+// The cached ifindexes whose interfaces the kernel no longer has (a lost
+// RTM_DELLINK), found with one dump of every link.
+std::vector<uint32_t> vanished_entries() {
+    std::vector<uint32_t> cached_ifindexes;
+    ht_iterator_t it;
+    if (!lcache_enabled || !ht_iterator_init(&it, &lcache.if_table, 0, lcache.if_table.num_buckets))
+        return {};
+    while (auto *entry = static_cast<lcache_if_entry_t *>(ht_iterator_next(&it, 0)))
+        cached_ifindexes.push_back(entry->if_index);
+    std::sort(cached_ifindexes.begin(), cached_ifindexes.end());
+    auto mark_present = [](const LinkInfo &link, void *data) {
+        auto &list = *static_cast<std::vector<uint32_t> *>(data);
+        if (!numberable(link))
+            return;
+        auto found = std::lower_bound(list.begin(), list.end(), os_ifindex(link));
+        if (found != list.end() && *found == os_ifindex(link))
+            *found = 0;
+    };
+    if (for_each_link(mark_present, &cached_ifindexes) != Fetch::ok)
+        return {};
+    std::erase(cached_ifindexes, 0u);
+    return cached_ifindexes;
+}
+
 // Notifications were lost: what is queued is no better than what was lost,
-// so it is read and dropped, and every entry is asked again on its next use.
+// so it is read and dropped; entries of interfaces that went away meanwhile
+// are removed, and every other one is asked again on its next use.
 void resynchronise() {
     ++counters.overruns;
     while (notify_socket.receive(datagram, sizeof datagram) > 0) {
     }
+    for (uint32_t if_index : vanished_entries())
+        lcache_if_remove_entry_by_if(if_index);
     lcache_if_flush_all(kFlushEverything);
     lcache_vlan_flush_all(kFlushEverything);
     bond_of_member.clear();

@@ -126,6 +126,17 @@ Fetch fetch_port_pvid(uint32_t index, uint16_t &pvid) {
     });
 }
 
+Fetch for_each_link(void (*on_link)(const LinkInfo &, void *), void *data) {
+    alignas(nlmsghdr) unsigned char buffer[kRequestSize] = {};
+    nlmsghdr *request = start_getlink(buffer, NLM_F_DUMP, AF_UNSPEC, 0, RTEXT_FILTER_SKIP_STATS);
+    return ask(request, [&](const nlmsghdr *message) {
+        LinkInfo link;
+        if (parse_link(message, link))
+            on_link(link, data);
+        return MNL_CB_OK;
+    });
+}
+
 void close_request_socket() { request_socket.close(); }
 
 uint64_t round_trips() { return round_trip_count; }

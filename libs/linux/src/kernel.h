@@ -27,6 +27,9 @@ Fetch fetch_vlan_present(uint16_t vid, bool &present);
 // the bridge does not filter VLANs.
 Fetch fetch_port_pvid(uint32_t index, uint16_t &pvid);
 
+// Calls `on_link(const LinkInfo &)` for every link the kernel has.
+Fetch for_each_link(void (*on_link)(const LinkInfo &, void *), void *data);
+
 void close_request_socket();
 
 // Counts the kernel round trips made since the last reset.
