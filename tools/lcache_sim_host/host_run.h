@@ -1,0 +1,62 @@
+// `lcache-sim host`: the cache over the Linux peers on a real kernel, under
+// a seeded workload of queries and real changes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace lchost {
+
+// Bounds of the options; past them the command line is refused.
+inline constexpr uint32_t kMaxInterfaces = 8192;
+inline constexpr uint64_t kMaxChanges = 1000000;
+inline constexpr uint64_t kMaxQueriesPerChange = 100000;
+
+struct HostOptions {
+    uint32_t interfaces = 64;
+    uint64_t changes = 400;
+    uint64_t queries_per_change = 100;
+    uint64_t seed = 1;
+    uint64_t flush_every = 50; // changes between two flushes of every entry (0: none)
+    bool overrun = false;      // a starved socket and bursts of changes
+    bool json = false;
+};
+
+struct FamilyCount {
+    uint64_t queries = 0;
+    uint64_t hits = 0; // answered without a kernel round trip
+};
+
+struct Disagreement {
+    std::string interface;
+    std::string query;
+    std::string cached;
+    std::string kernel;
+    std::string after; // the change it followed
+};
+
+struct HostResult {
+    uint32_t interfaces = 0;
+    uint64_t changes = 0;
+    uint64_t flushes = 0;
+    std::map<std::string, FamilyCount> families;
+    uint64_t queries = 0;
+    uint64_t cached_round_trips = 0;   // the workload's queries through the cache
+    uint64_t dispatch_round_trips = 0; // asked by the bridge while dispatching
+    uint64_t uncached_round_trips = 0; // the same queries straight from the peers
+    double cached_ns_per_query = 0;
+    double uncached_ns_per_query = 0;
+    uint64_t handled = 0, skipped = 0, malformed = 0, overruns = 0;
+    std::vector<double> staleness_us; // one per change
+    uint64_t entries = 0;
+    uint64_t entry_bytes = 0;
+    std::vector<Disagreement> disagreements;
+};
+
+// Builds the namespace and runs the workload.  False with the reason when
+// the namespace or its interfaces cannot be made.
+bool run_host(const HostOptions &options, HostResult &result, std::string &why);
+
+} // namespace lchost

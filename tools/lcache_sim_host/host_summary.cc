@@ -1,0 +1,106 @@
+#include "host_summary.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+
+#include "host_queries.h"
+
+namespace lchost {
+namespace {
+
+double ratio(uint64_t part, uint64_t whole) { return whole ? double(part) / double(whole) : 0.0; }
+
+// The value below which `share` of the samples lie (nearest rank).
+double percentile(std::vector<double> samples, double share) {
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    size_t rank = static_cast<size_t>(share * double(samples.size() - 1) + 0.5);
+    return samples[rank];
+}
+
+__attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...) {
+    char line[256];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(line, sizeof line, fmt, args);
+    va_end(args);
+    return line;
+}
+
+} // namespace
+
+std::string summary_text(const HostResult &r) {
+    std::string out;
+    out += format("Linux host: %u veth pairs, %" PRIu64 " changes, %" PRIu64 " queries, %" PRIu64 " flushes\n",
+                  r.interfaces, r.changes, r.queries,
+                  r.flushes);
+    out += "\nHit ratio per family (answered without a kernel round trip)\n";
+    for (const char *family : families()) {
+        auto it = r.families.find(family);
+        if (it == r.families.end())
+            continue;
+        out += format("  %-10s %5.1f %%  of %" PRIu64 "\n", family,
+                      100 * ratio(it->second.hits, it->second.queries),
+                      it->second.queries);
+    }
+    out += "\nKernel round trips      with the cache   without\n";
+    out += format("  by the queries        %12" PRIu64 "  %8" PRIu64 "\n", r.cached_round_trips,
+                  r.uncached_round_trips);
+    out += format("  by the bridge         %12" PRIu64 "\n", r.dispatch_round_trips);
+    out += format("  ns per query          %12.0f  %8.0f\n", r.cached_ns_per_query,
+                  r.uncached_ns_per_query);
+    out += format("\nNotifications: %" PRIu64 " handled, %" PRIu64 " skipped, %" PRIu64 " malformed, %" PRIu64 " overruns\n",
+                  r.handled, r.skipped,
+                  r.malformed, r.overruns);
+    out += format("Staleness (change made -> cache answers it): median %.0f us, p99 %.0f us\n",
+                  percentile(r.staleness_us, 0.5), percentile(r.staleness_us, 0.99));
+    out += format("Memory held: %" PRIu64 " entries, %" PRIu64 " bytes\n", r.entries,
+                  r.entry_bytes);
+    out += format("Disagreements after dispatch: %zu\n", r.disagreements.size());
+    for (const Disagreement &d : r.disagreements)
+        out += "  " + d.interface + " " + d.query + ": cache " + d.cached + ", kernel " + d.kernel +
+               " (after " + d.after + ")\n";
+    return out;
+}
+
+std::string summary_json(const HostResult &r) {
+    nlohmann::ordered_json j;
+    j["interfaces"] = r.interfaces;
+    j["changes"] = r.changes;
+    j["queries"] = r.queries;
+    j["flushes"] = r.flushes;
+    for (const char *family : families()) {
+        auto it = r.families.find(family);
+        if (it != r.families.end())
+            j["hit_ratio"][family] = ratio(it->second.hits, it->second.queries);
+    }
+    j["round_trips"] = {{"with_cache", r.cached_round_trips},
+                        {"by_bridge", r.dispatch_round_trips},
+                        {"without_cache", r.uncached_round_trips}};
+    j["ns_per_query"] = {{"with_cache", r.cached_ns_per_query},
+                         {"without_cache", r.uncached_ns_per_query}};
+    j["notifications"] = {{"handled", r.handled},
+                          {"skipped", r.skipped},
+                          {"malformed", r.malformed},
+                          {"overruns", r.overruns}};
+    j["staleness_us"] = {{"median", percentile(r.staleness_us, 0.5)},
+                         {"p99", percentile(r.staleness_us, 0.99)},
+                         {"samples", r.staleness_us.size()}};
+    j["memory"] = {{"entries", r.entries}, {"bytes", r.entry_bytes}};
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const Disagreement &d : r.disagreements)
+        list.push_back({{"interface", d.interface},
+                        {"query", d.query},
+                        {"cache", d.cached},
+                        {"kernel", d.kernel},
+                        {"after", d.after}});
+    j["disagreements"] = list;
+    return j.dump(2) + "\n";
+}
+
+} // namespace lchost
