@@ -4,13 +4,12 @@
 
 namespace {
 
-// Takes the entry out of a keyed table when the table is kept and some
-// entry is held under the entry's key.  The delete names this entry, so a
-// key held by another entry fails loudly there.
+// Takes the entry out of a keyed table that is kept and holds it.  Only
+// membership counts: an interface manager may have given a key that reads
+// as "none" (iod 0), and the entry is then held under it like under any
+// other key.
 void leave_keyed_table(const lc::TableDesc &t, lcache_if_entry_t *entry) {
-    if (!(lcache.attr.sync_mask & t.sync_bit) || entry->*t.key == t.none)
-        return;
-    if (lc::lookup(t, entry->*t.key))
+    if ((lcache.attr.sync_mask & t.sync_bit) && lc::holds(t, *entry))
         lc::delete_keyed_entry(t, entry);
 }
 
@@ -33,7 +32,7 @@ void lcache_if_destroy_entry(lcache_if_entry_t *entry) {
     leave_keyed_table(lc::kLifTable, entry);
     leave_keyed_table(lc::kPiTable, entry);
     leave_keyed_table(lc::kIodTable, entry);
-    if (lc::lookup(lc::kIfTable, entry->if_index))
+    if (lc::holds(lc::kIfTable, *entry))
         lcache_if_delete_entry(entry);
     ++lcache.stats.if_destroys;
 }

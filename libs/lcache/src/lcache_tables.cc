@@ -14,8 +14,7 @@ uint32_t insert_entry(const TableDesc &t, lcache_if_entry_t *entry) {
         ++(lcache.stats.*t.inserts);
         return 1;
     }
-    report_error(t.insert_op, __LINE__, t.insert_fail_fmt, entry->if_index, entry->iod,
-                 entry->*t.key);
+    t.report_insert_fail(*entry);
     ++(lcache.stats.*t.insert_fails);
     return 0;
 }
@@ -26,11 +25,10 @@ uint32_t delete_keyed_entry(const TableDesc &t, lcache_if_entry_t *entry) {
     if (ht_remove_entry(&table_of(t), entry)) {
         --entry->ref_count;
         ++(lcache.stats.*t.removes);
-        entry->*t.key = t.none;
+        key_of(t, *entry) = t.none;
         return 1;
     }
-    report_error(t.delete_op, __LINE__, t.delete_fail_fmt, entry->if_index, entry->iod,
-                 entry->*t.key);
+    t.report_delete_fail(*entry);
     ++(lcache.stats.*t.remove_fails);
     return 0;
 }
