@@ -13,8 +13,8 @@ void leave_keyed_table(const lc::TableDesc &t, lcache_if_entry_t *entry) {
         lc::delete_keyed_entry(t, entry);
 }
 
-uint32_t destroy_found(lcache_if_entry_t *entry) {
-    if (!entry)
+uint32_t destroy_found(const char *op, lcache_if_entry_t *entry) {
+    if (!entry || lc::refused_in_callback(op))
         return 0;
     lcache_if_destroy_entry(entry);
     return 1;
@@ -25,7 +25,7 @@ uint32_t destroy_found(lcache_if_entry_t *entry) {
 extern "C" {
 
 void lcache_if_destroy_entry(lcache_if_entry_t *entry) {
-    if (!lcache_enabled)
+    if (!lcache_enabled || !entry || lc::refused_in_callback("lcache_if_destroy_entry"))
         return;
     LC_TRACE("If-destroy for if-index 0x%x, iod %d, pi 0x%x, lif 0x%x\n", entry->if_index,
              entry->iod, entry->pi, entry->lif);
@@ -39,15 +39,15 @@ void lcache_if_destroy_entry(lcache_if_entry_t *entry) {
 
 // The removals by if, pi and lif leave the enabled check to the teardown.
 uint32_t lcache_if_remove_entry_by_if(uint32_t if_index) {
-    return destroy_found(lc::lookup(lc::kIfTable, if_index));
+    return destroy_found("lcache_if_remove_entry_by_if", lc::lookup(lc::kIfTable, if_index));
 }
 
 uint32_t lcache_if_remove_entry_by_pi(uint32_t pi) {
-    return destroy_found(lc::lookup(lc::kPiTable, pi));
+    return destroy_found("lcache_if_remove_entry_by_pi", lc::lookup(lc::kPiTable, pi));
 }
 
 uint32_t lcache_if_remove_entry_by_lif(uint32_t lif) {
-    return destroy_found(lc::lookup(lc::kLifTable, lif));
+    return destroy_found("lcache_if_remove_entry_by_lif", lc::lookup(lc::kLifTable, lif));
 }
 
 uint32_t lcache_if_remove_entry_by_iod(uint32_t iod) {
@@ -58,7 +58,6 @@ uint32_t lcache_if_remove_entry_by_iod(uint32_t iod) {
         LC_TRACE("Lcache remove failed for Interface with iod %d\n", iod);
         return 0;
     }
-    lcache_if_destroy_entry(entry);
-    return 1;
+    return destroy_found("lcache_if_remove_entry_by_iod", entry);
 }
 }

@@ -74,7 +74,7 @@ uint32_t lcache_lif_delete_entry(lcache_if_entry_t *e) {
 // The if table holds an entry for its whole life, so leaving it releases
 // the entry, unless another table still holds it.
 uint32_t lcache_if_delete_entry(lcache_if_entry_t *entry) {
-    if (!entry)
+    if (!entry || lc::refused_in_callback("lcache_if_delete_entry"))
         return 0;
     if (!ht_remove_entry(&lcache.if_table, entry)) {
         LC_ERROR("Failed to delete entry for if 0x%x: possible leak?\n", entry->if_index);
