@@ -111,6 +111,9 @@ uint32_t lcache_netif_set_extension3(uint32_t iod, uint32_t, uint32_t value) {
 
 // On the cached path the owner key is always the slot's own.
 uint32_t lcache_netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *size) {
+    uint32_t unwanted_size = 0;
+    if (!size)
+        size = &unwanted_size;
     const lc::ExtSlot &s = lc::kExtSlots[0];
     const lcache_ext_fn convert = lcache.attr.ext_fn[0];
     lcache_if_entry_t *entry = lc::private_data_gate() ? lc::find_entry_by_iod(iod) : nullptr;

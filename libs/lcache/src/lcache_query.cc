@@ -135,6 +135,8 @@ uint16_t lcache_netif_get_if_vlanid(uint32_t iod) {
 
 // The cached answer is always valid: a failed refetch caches VLAN 0.
 uint32_t lcache_netif_get_vlan_info(uint32_t iod, netif_vlan_info_t *info, uint32_t *word) {
+    if (!info || !word)
+        return 0;
     lcache_if_entry_t *entry = entry_for(iod, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN);
     if (!entry)
         return netif_get_vlan_info(iod, info, word);
@@ -158,6 +160,8 @@ uint8_t *lcache_netif_get_if_mac_addr(uint32_t iod) {
 }
 
 uint32_t lcache_netif_is_if_mac_addr(uint32_t iod, const uint8_t *mac) {
+    if (!mac)
+        return 0;
     lcache_if_entry_t *entry = lc::entry_with_mac(iod);
     if (!entry)
         return netif_is_if_mac_addr(iod, mac);

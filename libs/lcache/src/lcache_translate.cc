@@ -64,6 +64,8 @@ const Translation kLifFromIfindex{LCACHE_ATTR_LIF,          LCACHE_STAT_LIF,
                                   &lcache_if_entry_t::lif};
 
 uint32_t translate(const Translation &t, uint32_t key, uint32_t *out) {
+    if (!out)
+        return LCACHE_ERR_NULL_ARG;
     lcache_if_entry_t *entry = (lcache.attr.sync_mask & t.key_bit) ? t.find(key) : nullptr;
     if (!entry) {
         ++lcache.stats.misses[t.row];
@@ -131,6 +133,8 @@ uint32_t lcache_lifsvc_query_ifindex_to_lif(uint32_t if_index, uint32_t *lif) {
 
 // Only the member for hash 0 is cached: it is the first operational one.
 uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, uint32_t *member) {
+    if (!member)
+        return LCACHE_ERR_NULL_ARG;
     const bool gate = (lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF) && hash == 0;
     lcache_if_entry_t *entry = lc::entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
     if (!entry)
@@ -149,6 +153,8 @@ uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, u
 }
 
 uint32_t lcache_agg_get_fop(uint32_t if_index, uint32_t *fop) {
+    if (!fop)
+        return LCACHE_ERR_NULL_ARG;
     const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF;
     lcache_if_entry_t *entry = lc::entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
     if (!entry)
@@ -169,6 +175,8 @@ uint32_t lcache_agg_get_fop(uint32_t if_index, uint32_t *fop) {
 
 // Served from the ips flag, so a cached answer is the ips mode or 0.
 uint32_t lcache_phyport_gldb_get_ifindex_port_mode(uint32_t if_index, uint32_t *mode) {
+    if (!mode)
+        return LCACHE_ERR_NULL_ARG;
     const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_IPS;
     lcache_if_entry_t *entry = lc::entry_by_if(if_index, gate, LCACHE_STAT_IPS);
     if (!entry)

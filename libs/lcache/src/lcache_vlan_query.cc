@@ -28,6 +28,8 @@ extern "C" {
 // The caller's key reaches the VLAN manager unchanged; the entry is chosen
 // by the low 16 bits of its VLAN number.
 uint32_t lcache_vlan_get_bd(vlan_key_t key, uint16_t *bd) {
+    if (!bd)
+        return LCACHE_ERR_NULL_ARG;
     lcache_vlan_entry_t *entry = lc::vlan_entry_for(LCACHE_ATTR_BD, key.vlan);
     if (!entry) {
         ++lc::vlan_misses(LCACHE_VLAN_STAT_BD);
@@ -49,8 +51,10 @@ uint32_t lcache_vlan_get_bd(vlan_key_t key, uint16_t *bd) {
 }
 
 // Always 0: a failed peer call leaves the answer as the peer (or the
-// entry) had it.
+// entry) had it, and without a place for the answer nobody is asked.
 uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan) {
+    if (!pvlan)
+        return 0;
     const vlan_key_t key = lc::vlan_key(vlan);
     uint16_t dropped_bd = 0;
     if (!(lcache.attr.sync_mask & LCACHE_ATTR_PVLAN)) {
@@ -79,6 +83,8 @@ uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan) {
 
 // Counted in the bd row: the flood index has no row of its own in use.
 uint32_t lcache_vlan_to_flood_di(uint16_t vlan, uint32_t *di, uint16_t *bd) {
+    if (!di || !bd)
+        return LCACHE_ERR_NULL_ARG;
     const vlan_key_t key = lc::vlan_key(vlan);
     lcache_vlan_entry_t *entry = lc::vlan_entry_for(LCACHE_ATTR_FINDEX, vlan);
     if (!entry) {

@@ -182,4 +182,21 @@ TEST_F(NotifyPopulation, L3StateWritesTheIodItLooksUpIntoTheCallersRecord) {
 }
 
 } // namespace
+// A NULL record is ignored before anything is read, asked or counted.
+TEST_F(NotifyPopulation, ANullRecordIsIgnored) {
+    init_tracking(1);
+    warm(eth2);
+    const lcache_stats_t before = lcache.stats;
+    sim::reset_call_counts();
+    EXPECT_EQ(std::tuple(lcache_update_phy_state(nullptr), lcache_update_l3_param(nullptr, nullptr),
+                         lcache_update_l2_bundle_state(nullptr),
+                         lcache_update_l3_bundle_state(nullptr), lcache_update_agg_fop(nullptr)),
+              std::tuple(LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED,
+                         LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED));
+    EXPECT_EQ(std::tuple(lcache_update_l2_state(nullptr), lcache_update_l3_state(nullptr)),
+              std::tuple(LCACHE_NOTIFY_STATE_IGNORED, LCACHE_NOTIFY_STATE_IGNORED));
+    EXPECT_EQ(memcmp(&before, &lcache.stats, sizeof before), 0);
+    EXPECT_EQ(sim::total_calls(), 0u);
+}
+
 } // namespace lctest
