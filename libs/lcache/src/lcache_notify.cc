@@ -19,8 +19,8 @@ bool keys_follow_another(uint8_t type) {
 void apply_l3_record(lcache_if_entry_t &entry, const lcache_l3_msg_t &msg, uint8_t type) {
     const uint32_t sync = lcache.attr.sync_mask;
     const uint32_t iod = msg.iod;
-    refetch_notified_flag(entry, kLinkupFlag);
-    refetch_notified_flag(entry, kProtoupFlag);
+    refetch_notified(entry, kLinkupFlag);
+    refetch_notified(entry, kProtoupFlag);
     if (sync & LCACHE_ATTR_MAC) {
         ++lcache.stats.updates[LCACHE_STAT_MAC];
         memcpy(entry.mac, lcache_get_if_src_mac_addr(iod), sizeof entry.mac);
@@ -124,8 +124,8 @@ int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
         return LCACHE_NOTIFY_STATE_IGNORED;
     // An Ethernet port's link state comes with its phy notifications.
     if (type != IF_TYPE_ETH_PORT)
-        lc::refetch_notified_flag(*entry, lc::kLinkupFlag);
-    lc::refetch_notified_flag(*entry, lc::kProtoupFlag);
+        lc::refetch_notified(*entry, lc::kLinkupFlag);
+    lc::refetch_notified(*entry, lc::kProtoupFlag);
     lc::store_l2_record(*entry, msg);
     if (lc::keys_follow_another(type)) {
         lc::redo_hardware_keys(*entry);
@@ -192,7 +192,7 @@ int32_t lcache_update_l3_param(const lcache_state_msg_t *record, const uint32_t 
         LC_TRACE("MTU change for interface iod %d\n", msg.iod);
         entry->mtu = static_cast<uint16_t>(netif_get_if_mtu(msg.iod));
     }
-    lc::refetch_notified_flag(*entry, lc::kP2pFlag);
+    lc::refetch_notified(*entry, lc::kP2pFlag);
     return LCACHE_NOTIFY_APPLIED;
 }
 }

@@ -39,8 +39,8 @@ int32_t lcache_update_l2_bundle_state(const lcache_l2_msg_t *record) {
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    lc::refetch_notified_flag(*entry, lc::kLinkupFlag);
-    lc::refetch_notified_flag(*entry, lc::kProtoupFlag);
+    lc::refetch_notified(*entry, lc::kLinkupFlag);
+    lc::refetch_notified(*entry, lc::kProtoupFlag);
     lc::store_l2_record(*entry, msg);
     return LCACHE_NOTIFY_APPLIED;
 }
@@ -57,9 +57,11 @@ int32_t lcache_update_l3_bundle_state(const lcache_l3_msg_t *record) {
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    lc::set_notified_flag(*entry, lc::kLinkupFlag,
-                          msg.state == LCACHE_L3_UP || msg.state == LCACHE_L3_BUNDLE_LINK_ONLY);
-    lc::set_notified_flag(*entry, lc::kProtoupFlag, msg.state == LCACHE_L3_UP);
+    lc::settle_flag(*entry, lc::kLinkupFlag,
+                    msg.state == LCACHE_L3_UP || msg.state == LCACHE_L3_BUNDLE_LINK_ONLY);
+    lc::count_update(LCACHE_STAT_LINKUP);
+    lc::settle_flag(*entry, lc::kProtoupFlag, msg.state == LCACHE_L3_UP);
+    lc::count_update(LCACHE_STAT_PROTOUP);
     if (lcache.attr.sync_mask & LCACHE_ATTR_MTU) {
         entry->mtu = static_cast<uint16_t>(msg.mtu);
         ++lcache.stats.updates[LCACHE_STAT_MTU];
@@ -115,7 +117,7 @@ int32_t lcache_update_switchport(uint32_t iod) {
     lcache_if_entry_t *entry = lc::notified_entry(iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    lc::refetch_notified_flag(*entry, lc::kSwitchportFlag);
+    lc::refetch_notified(*entry, lc::kSwitchportFlag);
     return LCACHE_NOTIFY_APPLIED;
 }
 

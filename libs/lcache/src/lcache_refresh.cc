@@ -113,8 +113,6 @@ const KeyDesc kLifKey{
         },
 };
 
-void count_update(lcache_stat_row_t row) { ++lcache.stats.updates[row]; }
-
 // Whether the entry's iod still belongs to its ifindex.  When it does not,
 // the entry now holding the new iod is stale and goes.
 bool iod_still_mapped(lcache_if_entry_t &entry) {
@@ -205,14 +203,6 @@ void refresh_agg_if(lcache_if_entry_t &entry, uint8_t type) {
         entry.agg_if = fop;
         entry.dirty &= ~LCACHE_ATTR_AGG_IF;
     }
-}
-
-void refresh_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
-    if (!(entry.dirty & f.bit))
-        return;
-    store_flag(entry, f, f.peer(entry.iod));
-    count_update(f.row);
-    entry.dirty &= ~f.bit;
 }
 
 // A value the peer answers 0 for is not available yet: the bit stays so
