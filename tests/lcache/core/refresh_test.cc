@@ -11,6 +11,9 @@ using sim::FaultKind;
 using sim::PeerFn;
 
 constexpr uint32_t kCrit = LCACHE_ATTR_LINKUP, kMed = LCACHE_ATTR_MTU;
+constexpr uint32_t kBitOfNoAttribute = 1u << 27;
+// The VLAN cache's bits, which mean nothing in an interface entry.
+constexpr uint32_t kClearedByEveryRefresh = LCACHE_ATTR_PVLAN | LCACHE_ATTR_BD | LCACHE_ATTR_FINDEX;
 
 static void set_flush_masks(uint32_t low) {
     std::tie(lcache.attr.crit_mask, lcache.attr.med_mask, lcache.attr.low_mask) =
@@ -111,10 +114,10 @@ TEST_F(KeyMoveTest, APiTheTableRefusesIsGivenUp) {
     eb->dirty = LCACHE_ATTR_PI;
     ht_fault_inject_after(HT_FAULT_INSERT, 0, 1);
     EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
-    EXPECT_EQ(errors(), (Texts{text("Failed to add pi entry for if 0x%x, iod %d, pi 0x%x\n", b,
-                                    iod(b), 9001),
-                               text("Pi-insert for if-index 0x%x, iod %d, pi %d failed\n", b,
-                                    iod(b), 9001)}));
+    EXPECT_EQ(
+        errors(),
+        (Texts{text("Failed to add pi entry for if 0x%x, iod %d, pi 0x%x\n", b, iod(b), 9001),
+               text("Pi-insert for if-index 0x%x, iod %d, pi %d failed\n", b, iod(b), 9001)}));
     EXPECT_EQ(std::tuple(eb->pi, eb->dirty, lcache.stats.pi_insert_fails),
               std::tuple(LCACHE_NO_PI, LCACHE_ATTR_PI, 1u));
 }
@@ -182,8 +185,8 @@ TEST_F(RefreshTest, EachAttributeIsSettledByAUsableAnswer) {
     init();
     lcache_if_entry_t *e = create(eth);
     const uint32_t untouched =
-        LCACHE_ATTR_NAME | LCACHE_ATTR_IS_VLAN | LCACHE_ATTR_SUBIF | 1u << 27;
-    e->dirty = untouched | 0xE0000000u;
+        LCACHE_ATTR_NAME | LCACHE_ATTR_IS_VLAN | LCACHE_ATTR_SUBIF | kBitOfNoAttribute;
+    e->dirty = untouched | kClearedByEveryRefresh;
     sim::reset_call_counts();
     forget_reports();
     EXPECT_EQ(lcache_if_update_entry(e, 0), 1);
