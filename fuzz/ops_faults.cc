@@ -20,8 +20,9 @@ uint32_t result(State &s) {
 }
 
 // Any function, any status or value, for some calls or until cleared.  A
-// fault the simulation cannot describe (a status of 0, a name other than
-// NULL, the wrong kind) is refused and the operation skipped.
+// status of 0 is a success that writes no output (an interface manager
+// answering iod 0, say).  A fault the simulation cannot describe (a name
+// other than NULL, the wrong kind) is refused and the operation skipped.
 void peer_fault(State &s) {
     const auto fn = static_cast<sim::PeerFn>(s.in.below(sim::kPeerFnCount));
     sim::Fault fault;

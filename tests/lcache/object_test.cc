@@ -97,6 +97,19 @@ TEST_F(ObjectTest, PrintSettersAndMemoryTypeNames) {
               std::tuple(1u, 0u, 0u));
 }
 
+// A NULL output of the getter is skipped, the other still written; a NULL
+// name is in no row.
+TEST_F(ObjectTest, NullPointersOfTheSettingsAreSkipped) {
+    lcache_set_print(TraceCapture::debug_print, 7);
+    lcache_print_fn fn = nullptr;
+    uint32_t arg = 0;
+    lcache_attr_get_debug_print_arg(&fn, nullptr);
+    lcache_attr_get_debug_print_arg(nullptr, &arg);
+    lcache_attr_get_debug_print_arg(nullptr, nullptr);
+    EXPECT_EQ(std::tuple(fn, arg), std::tuple(&TraceCapture::debug_print, 7u));
+    EXPECT_EQ(__lcache_mem_type_t_str2enum(nullptr), 0u);
+}
+
 // A table that cannot be created fails init and reports it: creation order
 // is if, iod, pi, lif; the ones before the failing one stay.  The report
 // reaches error_print (preferred) or error_printf only with error_cb 1,

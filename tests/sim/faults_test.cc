@@ -49,7 +49,6 @@ TEST(SimFaults, FaultsThatCannotDescribeAFailureAreRefused) {
     const std::pair<PeerFn, Fault> refused[] = {
         {PeerFn::netif_is_linkup, {FaultKind::status, 5, 1}},
         {PeerFn::vlan_get_bd, {FaultKind::value, 5, 1}},
-        {PeerFn::vlan_get_bd, {FaultKind::status, 0, 1}},
         {PeerFn::vlan_get_bd, {FaultKind::status, 5, 0}},
         {PeerFn::netif_get_if_name, {FaultKind::value, 1, 1}},
         {PeerFn::netif_get_if_name, {FaultKind::status, 1, 1}},

@@ -41,11 +41,13 @@ inline constexpr FlagAttr kLoopbackFlag{LCACHE_ATTR_LOOPBACK, LCACHE_STAT_LOOPBA
                                         netif_is_loopback, &lcache_if_entry_t::flags2,
                                         LCACHE_FLAG2_LO};
 
-inline bool flag_value(const lcache_if_entry_t &entry, const FlagAttr &f) {
+// The cached flag.
+inline bool read_flag(const lcache_if_entry_t &entry, const FlagAttr &f) {
     return (entry.*f.field & f.mask) != 0;
 }
 
-// Stores bit 0 of a peer's answer: only that bit is the flag.
+// Writes bit 0 of a peer's answer (only that bit is the flag); the dirty
+// bit is left as it is.
 inline void store_flag(lcache_if_entry_t &entry, const FlagAttr &f, uint32_t answer) {
     if (answer & 1)
         entry.*f.field |= f.mask;
@@ -53,10 +55,26 @@ inline void store_flag(lcache_if_entry_t &entry, const FlagAttr &f, uint32_t ans
         entry.*f.field &= static_cast<uint8_t>(~f.mask);
 }
 
-// Asks the peer, stores the flag, clears its bit.
-inline void fetch_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
-    store_flag(entry, f, f.peer(entry.iod));
+// Stores a value known to be fresh: the flag is clean afterwards.
+inline void settle_flag(lcache_if_entry_t &entry, const FlagAttr &f, uint32_t answer) {
+    store_flag(entry, f, answer);
     entry.dirty &= ~f.bit;
+}
+
+// Asks the peer and settles the flag with its answer.
+inline void fetch_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
+    settle_flag(entry, f, f.peer(entry.iod));
+}
+
+// Counts a store that did not answer a query (refresh, notification).
+inline void count_update(lcache_stat_row_t row) { ++lcache.stats.updates[row]; }
+
+// Fetches a dirty flag, counting the update; a clean one is left alone.
+inline void refresh_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
+    if (!(entry.dirty & f.bit))
+        return;
+    fetch_flag(entry, f);
+    count_update(f.row);
 }
 
 // One of the four extension slots.

@@ -66,6 +66,11 @@ lcache_if_entry_t *create_entry(uint32_t if_index, uint32_t iod, uint32_t pi, ui
     }
     if (lcache_if_entry_t *entry = lookup(kIfTable, if_index))
         return entry;
+    // A creation that fails tears its entry down, and one that meets a
+    // stale holder of its iod removes it: neither may happen under a
+    // callback, so a callback creates nothing.
+    if (refused_in_callback(kCreateOp))
+        return nullptr;
     if (iod == LCACHE_NO_IOD) {
         uint32_t status = netif_get_iod_frm_ifindex(if_index, &iod);
         if (status != 0) {

@@ -4,18 +4,17 @@
 
 namespace {
 
-// Takes the entry out of a keyed table when the table is kept and some
-// entry is held under the entry's key.  The delete names this entry, so a
-// key held by another entry fails loudly there.
+// Takes the entry out of a keyed table that is kept and holds it.  Only
+// membership counts: an interface manager may have given a key that reads
+// as "none" (iod 0), and the entry is then held under it like under any
+// other key.
 void leave_keyed_table(const lc::TableDesc &t, lcache_if_entry_t *entry) {
-    if (!(lcache.attr.sync_mask & t.sync_bit) || entry->*t.key == t.none)
-        return;
-    if (lc::lookup(t, entry->*t.key))
+    if ((lcache.attr.sync_mask & t.sync_bit) && lc::holds(t, *entry))
         lc::delete_keyed_entry(t, entry);
 }
 
-uint32_t destroy_found(lcache_if_entry_t *entry) {
-    if (!entry)
+uint32_t destroy_found(const char *op, lcache_if_entry_t *entry) {
+    if (!entry || lc::refused_in_callback(op))
         return 0;
     lcache_if_destroy_entry(entry);
     return 1;
@@ -26,29 +25,29 @@ uint32_t destroy_found(lcache_if_entry_t *entry) {
 extern "C" {
 
 void lcache_if_destroy_entry(lcache_if_entry_t *entry) {
-    if (!lcache_enabled)
+    if (!lcache_enabled || !entry || lc::refused_in_callback("lcache_if_destroy_entry"))
         return;
     LC_TRACE("If-destroy for if-index 0x%x, iod %d, pi 0x%x, lif 0x%x\n", entry->if_index,
              entry->iod, entry->pi, entry->lif);
     leave_keyed_table(lc::kLifTable, entry);
     leave_keyed_table(lc::kPiTable, entry);
     leave_keyed_table(lc::kIodTable, entry);
-    if (lc::lookup(lc::kIfTable, entry->if_index))
+    if (lc::holds(lc::kIfTable, *entry))
         lcache_if_delete_entry(entry);
     ++lcache.stats.if_destroys;
 }
 
 // The removals by if, pi and lif leave the enabled check to the teardown.
 uint32_t lcache_if_remove_entry_by_if(uint32_t if_index) {
-    return destroy_found(lc::lookup(lc::kIfTable, if_index));
+    return destroy_found("lcache_if_remove_entry_by_if", lc::lookup(lc::kIfTable, if_index));
 }
 
 uint32_t lcache_if_remove_entry_by_pi(uint32_t pi) {
-    return destroy_found(lc::lookup(lc::kPiTable, pi));
+    return destroy_found("lcache_if_remove_entry_by_pi", lc::lookup(lc::kPiTable, pi));
 }
 
 uint32_t lcache_if_remove_entry_by_lif(uint32_t lif) {
-    return destroy_found(lc::lookup(lc::kLifTable, lif));
+    return destroy_found("lcache_if_remove_entry_by_lif", lc::lookup(lc::kLifTable, lif));
 }
 
 uint32_t lcache_if_remove_entry_by_iod(uint32_t iod) {
@@ -59,7 +58,6 @@ uint32_t lcache_if_remove_entry_by_iod(uint32_t iod) {
         LC_TRACE("Lcache remove failed for Interface with iod %d\n", iod);
         return 0;
     }
-    lcache_if_destroy_entry(entry);
-    return 1;
+    return destroy_found("lcache_if_remove_entry_by_iod", entry);
 }
 }

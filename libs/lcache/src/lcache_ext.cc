@@ -9,40 +9,22 @@ namespace lc {
 
 namespace {
 
-// Gate of a slot's getter and is-set test: the slot's bit and the iod table.
-lcache_if_entry_t *slot_entry(uint32_t iod, const ExtSlot &s) {
-    if (all_set(lcache.attr.sync_mask, s.bit | LCACHE_ATTR_IOD))
-        if (lcache_if_entry_t *entry = find_entry_by_iod(iod))
-            return entry;
-    ++lcache.stats.misses[s.row];
-    return nullptr;
-}
-
-bool slot_dirty(const lcache_if_entry_t &entry, const ExtSlot &s) {
-    if (entry.dirty & s.bit) {
-        ++lcache.stats.misses[s.row];
-        return true;
-    }
-    ++lcache.stats.hits[s.row];
-    return false;
-}
-
 template <unsigned I> uint32_t get_extension(uint32_t iod, uint32_t key) {
     const ExtSlot &s = kExtSlots[I];
-    lcache_if_entry_t *entry = slot_entry(iod, s);
+    lcache_if_entry_t *entry = serving_entry(iod, s.bit, s.row);
     if (!entry)
         return netif_get_extension(iod, key);
-    if (slot_dirty(*entry, s))
+    if (must_fetch(*entry, s.bit, s.row))
         entry->*s.value = netif_get_extension(iod, key);
     return settle_ext(*entry, s);
 }
 
 template <unsigned I> uint32_t is_extension_set(uint32_t iod, uint32_t key) {
     const ExtSlot &s = kExtSlots[I];
-    lcache_if_entry_t *entry = slot_entry(iod, s);
+    lcache_if_entry_t *entry = serving_entry(iod, s.bit, s.row);
     if (!entry)
         return netif_is_extension_set(iod, key);
-    if (slot_dirty(*entry, s))
+    if (must_fetch(*entry, s.bit, s.row))
         entry->*s.value = fetch_ext_value(*entry, s, key);
     return settle_ext(*entry, s) != 0;
 }
@@ -111,6 +93,9 @@ uint32_t lcache_netif_set_extension3(uint32_t iod, uint32_t, uint32_t value) {
 
 // On the cached path the owner key is always the slot's own.
 uint32_t lcache_netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *size) {
+    uint32_t unwanted_size = 0;
+    if (!size)
+        size = &unwanted_size;
     const lc::ExtSlot &s = lc::kExtSlots[0];
     const lcache_ext_fn convert = lcache.attr.ext_fn[0];
     lcache_if_entry_t *entry = lc::private_data_gate() ? lc::find_entry_by_iod(iod) : nullptr;
@@ -119,7 +104,7 @@ uint32_t lcache_netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *siz
         uint32_t data = netif_get_private_data(iod, key, size);
         return convert ? convert(data, *size) : data;
     }
-    if (lc::slot_dirty(*entry, s))
+    if (lc::must_fetch(*entry, s.bit, s.row))
         entry->extn = lc::fetch_ext_value(*entry, s, lcache.attr.ext_key[0]);
     lc::settle_ext(*entry, s);
     *size = entry->extn_size;

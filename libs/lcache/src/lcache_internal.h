@@ -44,14 +44,34 @@ void log_history(uint32_t header, uint32_t level, const char *fmt, ...);
 // Formats the error text into lcache_print_str.
 void format_error(const char *fmt, ...);
 
+// Nonzero while a client's trace or error callback runs.  The operation
+// that traced is still using its entry, so whatever could release an entry
+// or a table refuses meanwhile, and reports made meanwhile reach the text
+// buffer and the event history but no callback (a callback that calls
+// back must not recurse).  Never touched on a query's hit.
+extern uint32_t callback_depth;
+
+struct CallbackScope {
+    CallbackScope() { ++callback_depth; }
+    ~CallbackScope() { --callback_depth; }
+    CallbackScope(const CallbackScope &) = delete;
+    CallbackScope &operator=(const CallbackScope &) = delete;
+};
+
+// True, after reporting the refusal under `op`, while a callback runs.
+bool refused_in_callback(const char *op);
+
 // Info trace: the client's sink receives the caller's own format and
 // arguments, then the event history gets the formatted record.
 template <class... Args> void trace(const char *fmt, Args... args) {
     const lcache_attr &a = lcache.attr;
-    if (a.debug_print)
-        a.debug_print(a.debug_print_arg, fmt, args...);
-    else if (a.debug_printf)
-        a.debug_printf(fmt, args...);
+    if (callback_depth == 0 && (a.debug_print || a.debug_printf)) {
+        const CallbackScope in_callback;
+        if (a.debug_print)
+            a.debug_print(a.debug_print_arg, fmt, args...);
+        else
+            a.debug_printf(fmt, args...);
+    }
     log_history(LCACHE_HIST_INFO, kHistLevelInfo, fmt, args...);
 }
 
@@ -60,10 +80,11 @@ template <class... Args>
 void report_error(const char *function, int line, const char *fmt, Args... args) {
     format_error(fmt, args...);
     const lcache_attr &a = lcache.attr;
-    if (lcache_error_cb == 1) {
+    if (lcache_error_cb == 1 && callback_depth == 0 && (a.error_print || a.error_printf)) {
+        const CallbackScope in_callback;
         if (a.error_print)
             a.error_print(a.error_print_arg, "%s:%d: %s\n", function, line, lcache_print_str);
-        else if (a.error_printf)
+        else
             a.error_printf(fmt, args...);
     }
     log_history(LCACHE_HIST_ERROR, kHistLevelError, fmt, args...);

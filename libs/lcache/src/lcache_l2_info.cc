@@ -29,35 +29,33 @@ uint32_t fill_through_queries(const L2Info &out) {
     return 0;
 }
 
-// Refetches a dirty flag, counting it as an update.  The switchport and
-// switching bits stay set: this summary never settles them.
-void refetch_flag(lcache_if_entry_t &entry, const FlagAttr &f, bool settles) {
+// The switchport and switching flags are refetched when dirty but stay
+// dirty: this summary never settles them.
+void refetch_unsettled(lcache_if_entry_t &entry, const FlagAttr &f) {
     if (!(entry.dirty & f.bit))
         return;
     store_flag(entry, f, f.peer(entry.iod));
-    ++lcache.stats.updates[f.row];
-    if (settles)
-        entry.dirty &= ~f.bit;
+    count_update(f.row);
 }
 
 uint32_t fill_from_entry(lcache_if_entry_t &entry, const L2Info &out) {
     *out.if_index = entry.if_index;
     *out.iod = entry.iod;
-    refetch_flag(entry, kLinkupFlag, true);
-    *out.linkup = flag_value(entry, kLinkupFlag);
-    refetch_flag(entry, kProtoupFlag, true);
-    *out.protoup = flag_value(entry, kProtoupFlag);
+    refresh_flag(entry, kLinkupFlag);
+    *out.linkup = read_flag(entry, kLinkupFlag);
+    refresh_flag(entry, kProtoupFlag);
+    *out.protoup = read_flag(entry, kProtoupFlag);
     if (entry.dirty & LCACHE_ATTR_ENCAP) {
         entry.encap = static_cast<uint16_t>(netif_get_if_encaptype(entry.iod));
-        ++lcache.stats.updates[LCACHE_STAT_ENCAP];
+        count_update(LCACHE_STAT_ENCAP);
         if (entry.encap != 0)
             entry.dirty &= ~LCACHE_ATTR_ENCAP;
     }
     *out.encap = entry.encap;
-    refetch_flag(entry, kSwitchportFlag, false);
-    refetch_flag(entry, kSwitchingFlag, false);
-    *out.switchport = flag_value(entry, kSwitchportFlag);
-    *out.switching = flag_value(entry, kSwitchingFlag);
+    refetch_unsettled(entry, kSwitchportFlag);
+    refetch_unsettled(entry, kSwitchingFlag);
+    *out.switchport = read_flag(entry, kSwitchportFlag);
+    *out.switching = read_flag(entry, kSwitchingFlag);
 
     // Extension 0 is refetched whenever dirty, whatever sync_mask keeps.
     const ExtSlot &s = kExtSlots[0];
@@ -79,6 +77,8 @@ extern "C" uint32_t lcache_get_if_l2_info_by_pi(uint32_t pi, uint32_t *if_index,
                                                 uint32_t *linkup, uint16_t *encap,
                                                 uint32_t *switchport, uint32_t *switching,
                                                 uint32_t *protoup, uint32_t *ext) {
+    if (!if_index || !iod || !linkup || !encap || !switchport || !switching || !protoup || !ext)
+        return LCACHE_ERR_NULL_ARG;
     const lc::L2Info out{if_index, iod, linkup, encap, switchport, switching, protoup, ext};
     if (!lcache_enabled) {
         if (lcache_dmap_lib_si_to_ifidx(pi, if_index) != 0)

@@ -11,10 +11,6 @@ namespace lc {
 
 namespace {
 
-constexpr uint8_t kPhyStateDown = 2; // the interface is gone
-constexpr uint8_t kL3StateUp = 1;
-constexpr uint32_t kParamMtuChanged = 12; // bit of the changed-parameters bitset
-
 bool keys_follow_another(uint8_t type) {
     return type == IF_TYPE_SUBIF || type == IF_TYPE_PORT_CHANNEL;
 }
@@ -23,8 +19,8 @@ bool keys_follow_another(uint8_t type) {
 void apply_l3_record(lcache_if_entry_t &entry, const lcache_l3_msg_t &msg, uint8_t type) {
     const uint32_t sync = lcache.attr.sync_mask;
     const uint32_t iod = msg.iod;
-    refetch_notified_flag(entry, kLinkupFlag);
-    refetch_notified_flag(entry, kProtoupFlag);
+    refetch_notified(entry, kLinkupFlag);
+    refetch_notified(entry, kProtoupFlag);
     if (sync & LCACHE_ATTR_MAC) {
         ++lcache.stats.updates[LCACHE_STAT_MAC];
         memcpy(entry.mac, lcache_get_if_src_mac_addr(iod), sizeof entry.mac);
@@ -38,7 +34,7 @@ void apply_l3_record(lcache_if_entry_t &entry, const lcache_l3_msg_t &msg, uint8
         entry.mtu = static_cast<uint16_t>(msg.mtu);
         ++lcache.stats.updates[LCACHE_STAT_MTU];
     }
-    if (msg.state == kL3StateUp) {
+    if (msg.state == LCACHE_L3_UP) {
         // Coming up can change the addressing: refetch what is dirty.
         if (type == IF_TYPE_MGMT_ETHER)
             entry.dirty |= LCACHE_ATTR_MAC;
@@ -65,7 +61,7 @@ void store_l2_record(lcache_if_entry_t &entry, const lcache_l2_msg_t &msg) {
         ++lcache.stats.updates[LCACHE_STAT_MTU];
         entry.mtu = static_cast<uint16_t>(msg.mtu);
     }
-    if (msg.state != 0 && (sync & LCACHE_ATTR_VLAN)) {
+    if (msg.state != LCACHE_L2_NO_VLAN && (sync & LCACHE_ATTR_VLAN)) {
         ++lcache.stats.updates[LCACHE_STAT_VLAN];
         entry.vlan =
             static_cast<uint16_t>((msg.mode_flags & LCACHE_L2_VLAN_A) ? msg.vlan_a : msg.vlan_b);
@@ -85,35 +81,35 @@ void store_l2_record(lcache_if_entry_t &entry, const lcache_l2_msg_t &msg) {
 extern "C" {
 
 int32_t lcache_update_phy_state(const lcache_state_msg_t *record) {
-    if (!lcache_enabled)
-        return 0;
+    if (!lcache_enabled || !record)
+        return LCACHE_NOTIFY_IGNORED;
     const lcache_state_msg_t msg =
         lc::read_fields(record, &lcache_state_msg_t::iod, &lcache_state_msg_t::state);
     ++lcache.stats.upd_phy;
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     LC_TRACE("Interface %s (iod %d): entry 0x%x, state %d\n", netif_get_if_name(msg.iod), msg.iod,
              static_cast<unsigned>(reinterpret_cast<uintptr_t>(entry)), msg.state);
-    if (msg.state == lc::kPhyStateDown) {
+    if (msg.state == LCACHE_PHY_GONE) {
         if (!entry)
-            return 0;
+            return LCACHE_NOTIFY_IGNORED;
         LC_TRACE("Deleting lcache entry for if-iod %d on phy-change.", msg.iod);
         lcache_if_remove_entry_by_iod(msg.iod);
-        return 1;
+        return LCACHE_NOTIFY_APPLIED;
     }
     if (entry) {
         // The link is up; the bit is left as it is, so a pending refetch
         // still happens.
         entry->flags |= LCACHE_FLAG_LINKUP;
-        return 1;
+        return LCACHE_NOTIFY_APPLIED;
     }
     LC_TRACE("Creating lcache entry for if-iod %d on phy-change.", msg.iod);
     lc::create_entry_by_iod(msg.iod);
-    return 1;
+    return LCACHE_NOTIFY_APPLIED;
 }
 
 int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
-    if (!lcache_enabled)
-        return -1;
+    if (!lcache_enabled || !record)
+        return LCACHE_NOTIFY_STATE_IGNORED;
     const lcache_l2_msg_t msg = lc::read_l2_record(record, &lcache_l2_msg_t::if_index);
     ++lcache.stats.upd_l2;
     uint8_t type = 0;
@@ -125,22 +121,22 @@ int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
              msg.iod);
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
-        return -1;
+        return LCACHE_NOTIFY_STATE_IGNORED;
     // An Ethernet port's link state comes with its phy notifications.
     if (type != IF_TYPE_ETH_PORT)
-        lc::refetch_notified_flag(*entry, lc::kLinkupFlag);
-    lc::refetch_notified_flag(*entry, lc::kProtoupFlag);
+        lc::refetch_notified(*entry, lc::kLinkupFlag);
+    lc::refetch_notified(*entry, lc::kProtoupFlag);
     lc::store_l2_record(*entry, msg);
     if (lc::keys_follow_another(type)) {
         lc::redo_hardware_keys(*entry);
         lc::refresh_entry(entry, 0);
     }
-    return 0;
+    return LCACHE_NOTIFY_STATE_OK;
 }
 
 int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
-    if (!lcache_enabled)
-        return -1;
+    if (!lcache_enabled || !record)
+        return LCACHE_NOTIFY_STATE_IGNORED;
     using M = lcache_l3_msg_t;
     M msg = lc::read_fields(record, &M::if_index, &M::iod, &M::state, &M::mtu);
     uint8_t type = 0;
@@ -165,38 +161,38 @@ int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
     const uint32_t l3_track = lcache.attr.l3_track;
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry) {
-        if (l3_track && msg.state == lc::kL3StateUp) {
+        if (l3_track && msg.state == LCACHE_L3_UP) {
             LC_TRACE("Creating lcache entry for if-iod %d on l3-change.", msg.iod);
             lc::create_entry_by_iod(msg.iod);
-            return 0;
+            return LCACHE_NOTIFY_STATE_OK;
         }
         LC_TRACE("Not creating cache entry for if-iod %d on l3-change, %d, state: %d", msg.iod,
                  l3_track, msg.state);
-        return -1;
+        return LCACHE_NOTIFY_STATE_IGNORED;
     }
-    if (l3_track && msg.state != lc::kL3StateUp) {
+    if (l3_track && msg.state != LCACHE_L3_UP) {
         LC_TRACE("Removing lcache entry for if-iod %d on l3-change.", msg.iod);
         lcache_if_remove_entry_by_iod(msg.iod);
-        return 0;
+        return LCACHE_NOTIFY_STATE_OK;
     }
     lc::apply_l3_record(*entry, msg, type);
-    return 0;
+    return LCACHE_NOTIFY_STATE_OK;
 }
 
 int32_t lcache_update_l3_param(const lcache_state_msg_t *record, const uint32_t *changes) {
-    if (!lcache_enabled)
-        return 0;
+    if (!lcache_enabled || !record)
+        return LCACHE_NOTIFY_IGNORED;
     const lcache_state_msg_t msg = lc::read_fields(record, &lcache_state_msg_t::iod);
     ++lcache.stats.upd_l3_param;
     LC_TRACE("Phy state update for interface %s (iod %d)\n", netif_get_if_name(msg.iod), msg.iod);
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
-        return 0;
-    if (changes && bitset_is_bit_set(changes, lc::kParamMtuChanged)) {
+        return LCACHE_NOTIFY_IGNORED;
+    if (changes && bitset_is_bit_set(changes, LCACHE_L3_PARAM_MTU)) {
         LC_TRACE("MTU change for interface iod %d\n", msg.iod);
         entry->mtu = static_cast<uint16_t>(netif_get_if_mtu(msg.iod));
     }
-    lc::refetch_notified_flag(*entry, lc::kP2pFlag);
-    return 1;
+    lc::refetch_notified(*entry, lc::kP2pFlag);
+    return LCACHE_NOTIFY_APPLIED;
 }
 }

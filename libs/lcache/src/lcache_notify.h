@@ -39,18 +39,10 @@ lcache_l2_msg_t read_l2_record(const lcache_l2_msg_t *msg, More lcache_l2_msg_t:
 // Notifications find their entry by iod and never create one on the way.
 inline lcache_if_entry_t *notified_entry(uint32_t iod) { return lookup(kIodTable, iod); }
 
-// Refetches a flag the notification says changed; the value is fresh, so
-// its bit is clean and the store counts as an update.
-inline void refetch_notified_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
+// Refetches a flag the notification says changed, counting the update.
+inline void refetch_notified(lcache_if_entry_t &entry, const FlagAttr &f) {
     fetch_flag(entry, f);
-    ++lcache.stats.updates[f.row];
-}
-
-// Sets the flag from the record itself, without asking anybody.
-inline void set_notified_flag(lcache_if_entry_t &entry, const FlagAttr &f, bool value) {
-    store_flag(entry, f, value);
-    entry.dirty &= ~f.bit;
-    ++lcache.stats.updates[f.row];
+    count_update(f.row);
 }
 
 // The pi and lif follow another interface (a bundle's member, a

@@ -8,9 +8,6 @@ namespace lc {
 
 namespace {
 
-constexpr uint8_t kL3BundleUp = 1;
-constexpr uint8_t kL3BundleLinkOnly = 16; // link up, protocol down
-
 // The first-operational-member record travels in network byte order.
 uint32_t be32_at(const lcache_agg_fop_msg_t *msg, size_t offset) {
     unsigned char b[4];
@@ -33,25 +30,25 @@ void store_fop(lcache_if_entry_t &entry, uint32_t fop) {
 extern "C" {
 
 int32_t lcache_update_l2_bundle_state(const lcache_l2_msg_t *record) {
-    if (!lcache_enabled)
-        return 0;
+    if (!lcache_enabled || !record)
+        return LCACHE_NOTIFY_IGNORED;
     const lcache_l2_msg_t msg = lc::read_l2_record(record);
     ++lcache.stats.upd_l2_bundle;
     LC_TRACE("L2 bundle phy state update for interface %s (iod %d)\n", netif_get_if_name(msg.iod),
              msg.iod);
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
-        return 0;
-    lc::refetch_notified_flag(*entry, lc::kLinkupFlag);
-    lc::refetch_notified_flag(*entry, lc::kProtoupFlag);
+        return LCACHE_NOTIFY_IGNORED;
+    lc::refetch_notified(*entry, lc::kLinkupFlag);
+    lc::refetch_notified(*entry, lc::kProtoupFlag);
     lc::store_l2_record(*entry, msg);
-    return 1;
+    return LCACHE_NOTIFY_APPLIED;
 }
 
 // The record's state is the whole answer: no peer is asked.
 int32_t lcache_update_l3_bundle_state(const lcache_l3_msg_t *record) {
-    if (!lcache_enabled)
-        return 0;
+    if (!lcache_enabled || !record)
+        return LCACHE_NOTIFY_IGNORED;
     using M = lcache_l3_msg_t;
     const M msg = lc::read_fields(record, &M::iod, &M::state, &M::mtu);
     ++lcache.stats.upd_l3_bundle;
@@ -59,20 +56,22 @@ int32_t lcache_update_l3_bundle_state(const lcache_l3_msg_t *record) {
              msg.iod);
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
-        return 0;
-    lc::set_notified_flag(*entry, lc::kLinkupFlag,
-                          msg.state == lc::kL3BundleUp || msg.state == lc::kL3BundleLinkOnly);
-    lc::set_notified_flag(*entry, lc::kProtoupFlag, msg.state == lc::kL3BundleUp);
+        return LCACHE_NOTIFY_IGNORED;
+    lc::settle_flag(*entry, lc::kLinkupFlag,
+                    msg.state == LCACHE_L3_UP || msg.state == LCACHE_L3_BUNDLE_LINK_ONLY);
+    lc::count_update(LCACHE_STAT_LINKUP);
+    lc::settle_flag(*entry, lc::kProtoupFlag, msg.state == LCACHE_L3_UP);
+    lc::count_update(LCACHE_STAT_PROTOUP);
     if (lcache.attr.sync_mask & LCACHE_ATTR_MTU) {
         entry->mtu = static_cast<uint16_t>(msg.mtu);
         ++lcache.stats.updates[LCACHE_STAT_MTU];
     }
-    return 1;
+    return LCACHE_NOTIFY_APPLIED;
 }
 
 int32_t lcache_update_agg_fop(const lcache_agg_fop_msg_t *msg) {
-    if (!lcache_enabled)
-        return 0;
+    if (!lcache_enabled || !msg)
+        return LCACHE_NOTIFY_IGNORED;
     ++lcache.stats.upd_agg_fop;
     const uint32_t if_index = lc::be32_at(msg, offsetof(lcache_agg_fop_msg_t, if_index));
     const uint32_t old_fop = lc::be32_at(msg, offsetof(lcache_agg_fop_msg_t, old_fop));
@@ -88,49 +87,49 @@ int32_t lcache_update_agg_fop(const lcache_agg_fop_msg_t *msg) {
                      "to 0x%x\n",
                      name, if_index, old_fop, 0u);
             lcache_if_remove_entry_by_if(if_index);
-            return 1;
+            return LCACHE_NOTIFY_APPLIED;
         }
         // A bundle's pi and lif are its first operational member's.
         lc::redo_hardware_keys(*entry);
         lc::store_fop(*entry, new_fop);
         lc::refresh_entry(entry, 0);
-        return 1;
+        return LCACHE_NOTIFY_APPLIED;
     }
     if (old_fop != 0) {
         LC_TRACE("AGG lcache entry not found for interface %s (if 0x%x) during change from 0x%x to "
                  "0x%x\n",
                  name, if_index, old_fop, new_fop);
-        return 0;
+        return LCACHE_NOTIFY_IGNORED;
     }
     LC_TRACE("Creating lcache entry for if-index 0x%x on agg-fop", if_index);
     lcache_if_entry_t *entry =
         lc::create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, LCACHE_NO_LIF);
     if (!entry)
-        return 0;
+        return LCACHE_NOTIFY_IGNORED;
     lc::store_fop(*entry, new_fop);
-    return 1;
+    return LCACHE_NOTIFY_APPLIED;
 }
 
 int32_t lcache_update_switchport(uint32_t iod) {
     if (!lcache_enabled)
-        return 0;
+        return LCACHE_NOTIFY_IGNORED;
     LC_TRACE("switchport update for interface %s (iod %d)\n", netif_get_if_name(iod), iod);
     lcache_if_entry_t *entry = lc::notified_entry(iod);
     if (!entry)
-        return 0;
-    lc::refetch_notified_flag(*entry, lc::kSwitchportFlag);
-    return 1;
+        return LCACHE_NOTIFY_IGNORED;
+    lc::refetch_notified(*entry, lc::kSwitchportFlag);
+    return LCACHE_NOTIFY_APPLIED;
 }
 
 int32_t lcache_update_vlan(uint32_t iod) {
     if (!lcache_enabled)
-        return 0;
+        return LCACHE_NOTIFY_IGNORED;
     // One name for the three traces: the interface manager is asked once.
     const char *name = netif_get_if_name(iod);
     LC_TRACE("vlan update for interface %s (iod %d)\n", name, iod);
     lcache_if_entry_t *entry = lc::notified_entry(iod);
     if (!entry)
-        return 0;
+        return LCACHE_NOTIFY_IGNORED;
     entry->dirty |= LCACHE_ATTR_VLAN;
     netif_vlan_info_t info{};
     uint32_t mode = 0;
@@ -138,9 +137,9 @@ int32_t lcache_update_vlan(uint32_t iod) {
         const uint32_t vlan = info.vlan;
         LC_TRACE("vlan update for interface %s (iod %d) Succeeded, vlan: %d, mode: %d\n", name, iod,
                  vlan, mode);
-        return 1;
+        return LCACHE_NOTIFY_APPLIED;
     }
     LC_TRACE("vlan update for interface %s (iod %d) FAILED\n", name, iod);
-    return 0;
+    return LCACHE_NOTIFY_IGNORED;
 }
 }

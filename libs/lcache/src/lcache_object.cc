@@ -80,6 +80,8 @@ void release_everything() {
 extern "C" {
 
 uint32_t lcache_init(const lcache_attr *attr) {
+    if (lc::refused_in_callback("lcache_init"))
+        return 0;
     if (!attr) {
         LC_ERROR("lcache_init: no attribute block\n");
         return 0;
@@ -111,6 +113,8 @@ uint32_t lcache_init(const lcache_attr *attr) {
 }
 
 uint32_t lcache_cleanup(void) {
+    if (lc::refused_in_callback("lcache_cleanup"))
+        return 0;
     release_everything();
     return 1;
 }
@@ -144,8 +148,10 @@ void lcache_attr_set_debug_print_arg(lcache_print_fn debug_print, uint32_t arg) 
 }
 
 void lcache_attr_get_debug_print_arg(lcache_print_fn *debug_print, uint32_t *arg) {
-    *debug_print = lcache.attr.debug_print;
-    *arg = lcache.attr.debug_print_arg;
+    if (debug_print)
+        *debug_print = lcache.attr.debug_print;
+    if (arg)
+        *arg = lcache.attr.debug_print_arg;
 }
 
 const char *__lcache_mem_type_t_find(uint32_t value) {
@@ -156,6 +162,8 @@ const char *__lcache_mem_type_t_find(uint32_t value) {
 }
 
 uint32_t __lcache_mem_type_t_str2enum(const char *name) {
+    if (!name)
+        return 0;
     for (const MemType *row = kMemTypes; row->name[0] != '\0'; ++row)
         if (strcasecmp(row->name, name) == 0)
             return row->value;

@@ -9,20 +9,22 @@ namespace {
 
 unsigned flag_bit(uint8_t flags, uint8_t mask) { return (flags & mask) != 0; }
 
-// One walk for all five tables: a header line, then every entry.  A null or
-// never-created table is refused by the hash-table service, which the walk
-// reports like any iterator failure.
+// One walk for all five tables: a header line, then every entry.  Whether a
+// null or never-created table may be walked is the hash-table service's
+// choice; a refusal is reported like any iterator failure, and a null
+// table that is walked shows as empty.
 void print_table(const char *op, ht_table_t *table, void (*print_entry)(void *entry)) {
     if (!lcache_enabled)
         return;
     ht_iterator_t it;
     const uint32_t buckets = table ? table->num_buckets : 0;
+    const uint32_t size = table ? table->num_entries : 0;
     if (!ht_iterator_init(&it, table, 0, buckets)) {
         LC_ERROR_AS(op, "Couldn't init iterator\n");
         return;
     }
     LC_TRACE("Hash table 0x%p, size %lu, num_buckets %lu\n", static_cast<void *>(table),
-             static_cast<unsigned long>(table->num_entries), static_cast<unsigned long>(buckets));
+             static_cast<unsigned long>(size), static_cast<unsigned long>(buckets));
     while (void *entry = ht_iterator_next(&it, 0))
         print_entry(entry);
 }

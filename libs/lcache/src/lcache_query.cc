@@ -14,48 +14,25 @@ namespace lc {
 
 namespace {
 
-uint64_t &hits(lcache_stat_row_t row) { return lcache.stats.hits[row]; }
 uint64_t &misses(lcache_stat_row_t row) { return lcache.stats.misses[row]; }
 
-// The entry that may answer for an attribute: the gate (the attribute's
-// bits and the iod table) is open and the entry is there.  Counts the miss
-// when it is not.
-lcache_if_entry_t *entry_for(uint32_t iod, uint32_t gate, lcache_stat_row_t row) {
-    if (all_set(lcache.attr.sync_mask, gate | LCACHE_ATTR_IOD))
-        if (lcache_if_entry_t *entry = find_entry_by_iod(iod))
-            return entry;
-    ++misses(row);
-    return nullptr;
-}
-
-// Counts a hit for a clean attribute; for a dirty one counts a miss and
-// tells the caller to fetch.
-bool needs_fetch(const lcache_if_entry_t &entry, uint32_t bit, lcache_stat_row_t row) {
-    if (entry.dirty & bit) {
-        ++misses(row);
-        return true;
-    }
-    ++hits(row);
-    return false;
-}
-
 template <const FlagAttr &F> uint32_t flag_query(uint32_t iod) {
-    lcache_if_entry_t *entry = entry_for(iod, F.bit, F.row);
+    lcache_if_entry_t *entry = serving_entry(iod, F.bit, F.row);
     if (!entry)
         return F.peer(iod);
-    if (needs_fetch(*entry, F.bit, F.row))
+    if (must_fetch(*entry, F.bit, F.row))
         fetch_flag(*entry, F);
-    return flag_value(*entry, F);
+    return read_flag(*entry, F);
 }
 
 // A 16-bit value; `zero_is_final` says whether a fetched 0 settles it.
 template <uint32_t Bit, lcache_stat_row_t Row, uint16_t lcache_if_entry_t::*Field,
           uint32_t (*Peer)(uint32_t), bool ZeroIsFinal>
 uint16_t value_query(uint32_t iod) {
-    lcache_if_entry_t *entry = entry_for(iod, Bit, Row);
+    lcache_if_entry_t *entry = serving_entry(iod, Bit, Row);
     if (!entry)
         return static_cast<uint16_t>(Peer(iod));
-    if (needs_fetch(*entry, Bit, Row)) {
+    if (must_fetch(*entry, Bit, Row)) {
         entry->*Field = static_cast<uint16_t>(Peer(entry->iod));
         if (ZeroIsFinal || entry->*Field != 0)
             entry->dirty &= ~Bit;
@@ -75,8 +52,8 @@ template <uint8_t Type, uint32_t (*Peer)(uint32_t)> uint32_t type_query(uint32_t
 
 // Refetches the MAC of a dirty entry; an all-zero MAC is not final.
 lcache_if_entry_t *entry_with_mac(uint32_t iod) {
-    lcache_if_entry_t *entry = entry_for(iod, LCACHE_ATTR_MAC, LCACHE_STAT_MAC);
-    if (entry && needs_fetch(*entry, LCACHE_ATTR_MAC, LCACHE_STAT_MAC)) {
+    lcache_if_entry_t *entry = serving_entry(iod, LCACHE_ATTR_MAC, LCACHE_STAT_MAC);
+    if (entry && must_fetch(*entry, LCACHE_ATTR_MAC, LCACHE_STAT_MAC)) {
         static constexpr uint8_t kNoMac[6] = {};
         memcpy(entry->mac, lcache_get_if_src_mac_addr(iod), sizeof entry->mac);
         if (memcmp(entry->mac, kNoMac, sizeof kNoMac) != 0)
@@ -89,8 +66,8 @@ lcache_if_entry_t *entry_with_mac(uint32_t iod) {
 
 } // namespace lc
 
-using lc::entry_for;
-using lc::needs_fetch;
+using lc::must_fetch;
+using lc::serving_entry;
 
 extern "C" {
 
@@ -120,10 +97,10 @@ uint16_t lcache_netif_get_if_mtu(uint32_t iod) {
 }
 
 uint16_t lcache_netif_get_if_vlanid(uint32_t iod) {
-    lcache_if_entry_t *entry = entry_for(iod, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN);
+    lcache_if_entry_t *entry = serving_entry(iod, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN);
     if (!entry)
         return static_cast<uint16_t>(netif_get_if_vlanid(iod));
-    if (needs_fetch(*entry, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN)) {
+    if (must_fetch(*entry, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN)) {
         if (netif_is_vlan(iod))
             entry->vlan = static_cast<uint16_t>(netif_get_if_vlanid(iod));
         else
@@ -135,10 +112,12 @@ uint16_t lcache_netif_get_if_vlanid(uint32_t iod) {
 
 // The cached answer is always valid: a failed refetch caches VLAN 0.
 uint32_t lcache_netif_get_vlan_info(uint32_t iod, netif_vlan_info_t *info, uint32_t *word) {
-    lcache_if_entry_t *entry = entry_for(iod, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN);
+    if (!info || !word)
+        return 0;
+    lcache_if_entry_t *entry = serving_entry(iod, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN);
     if (!entry)
         return netif_get_vlan_info(iod, info, word);
-    if (needs_fetch(*entry, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN)) {
+    if (must_fetch(*entry, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN)) {
         entry->vlan = 0;
         if (netif_get_vlan_info(iod, info, word) == 1) {
             entry->vlan = static_cast<uint16_t>(info->vlan);
@@ -158,6 +137,8 @@ uint8_t *lcache_netif_get_if_mac_addr(uint32_t iod) {
 }
 
 uint32_t lcache_netif_is_if_mac_addr(uint32_t iod, const uint8_t *mac) {
+    if (!mac)
+        return 0;
     lcache_if_entry_t *entry = lc::entry_with_mac(iod);
     if (!entry)
         return netif_is_if_mac_addr(iod, mac);

@@ -21,7 +21,8 @@ constexpr const char *kRefreshOp = "lcache_if_update_entry";
 constexpr uint32_t kRefreshedEveryTime = 0xE0000000; // bits 29-31
 
 // How the refresh keeps one hardware key (pi or lif) and its table in step
-// with the peer that owns the key.
+// with the peer that owns the key.  Each message is a function, so the
+// compiler checks every format against its arguments.
 struct KeyDesc {
     const TableDesc &table;
     uint32_t (*fetch)(uint32_t if_index, uint32_t *key);
@@ -32,49 +33,85 @@ struct KeyDesc {
     // its bit so the next refresh asks again.
     bool unchanged_clears;
     void (*trace_changed)(const lcache_if_entry_t &entry, uint32_t new_key);
-    const char *stale_other_fmt; // (other if_index, other iod, key, if_index, iod)
-    const char *stale_self_fmt;  // (if_index, iod, old key, new key)
-    const char *creating_fmt;    // (if_index, iod, key)
-    const char *insert_fail_fmt; // (if_index, iod, key)
+    void (*trace_stale_other)(const lcache_if_entry_t &other, uint32_t key,
+                              const lcache_if_entry_t &entry);
+    void (*trace_stale_self)(const lcache_if_entry_t &entry, uint32_t old_key, uint32_t new_key);
+    void (*trace_creating)(const lcache_if_entry_t &entry, uint32_t key);
+    void (*report_insert_fail)(const lcache_if_entry_t &entry, uint32_t key);
 };
 
-void trace_pi_changed(const lcache_if_entry_t &e, uint32_t new_pi) {
-    LC_TRACE("If->pi mapping changed for if-index 0x%x, entry->pi=%d, pi=%d, port_index=%d\n",
-             e.if_index, e.iod, e.pi, new_pi);
-}
-
-void trace_lif_changed(const lcache_if_entry_t &e, uint32_t new_lif) {
-    LC_TRACE("If->lif mapping changed for if-index 0x%x, entry->iod=%d, lif=0x%x\n", e.if_index,
-             e.iod, new_lif);
-}
-
 const KeyDesc kPiKey{
-    kPiTable,
-    dmap_lib_ifidx_to_di,
-    LCACHE_STAT_PI,
-    &lcache_stats_t::pi_remaps,
-    &lcache_if_entry_t::pi_remap_cnt,
-    true,
-    trace_pi_changed,
-    "Removing stale pi entry for if-index 0x%x, iod %d, pi 0x%x  for if-index 0x%x, iod %d\n",
-    "Removing stale entry for if-index 0x%x, iod %d, pi 0x%x  for new port-index 0x%x\n",
-    "Creating pi entry for if-index 0x%x, iod %d, pi 0x%x\n",
-    "Pi-insert for if-index 0x%x, iod %d, pi %d failed\n"};
+    .table = kPiTable,
+    .fetch = dmap_lib_ifidx_to_di,
+    .row = LCACHE_STAT_PI,
+    .remaps = &lcache_stats_t::pi_remaps,
+    .remap_cnt = &lcache_if_entry_t::pi_remap_cnt,
+    .unchanged_clears = true,
+    .trace_changed =
+        [](const lcache_if_entry_t &e, uint32_t pi) {
+            LC_TRACE("If->pi mapping changed for if-index 0x%x, entry->pi=%d, pi=%d, "
+                     "port_index=%d\n",
+                     e.if_index, e.iod, e.pi, pi);
+        },
+    .trace_stale_other =
+        [](const lcache_if_entry_t &other, uint32_t pi, const lcache_if_entry_t &e) {
+            LC_TRACE("Removing stale pi entry for if-index 0x%x, iod %d, pi 0x%x  for if-index "
+                     "0x%x, iod %d\n",
+                     other.if_index, other.iod, pi, e.if_index, e.iod);
+        },
+    .trace_stale_self =
+        [](const lcache_if_entry_t &e, uint32_t old_pi, uint32_t pi) {
+            LC_TRACE("Removing stale entry for if-index 0x%x, iod %d, pi 0x%x  for new "
+                     "port-index 0x%x\n",
+                     e.if_index, e.iod, old_pi, pi);
+        },
+    .trace_creating =
+        [](const lcache_if_entry_t &e, uint32_t pi) {
+            LC_TRACE("Creating pi entry for if-index 0x%x, iod %d, pi 0x%x\n", e.if_index, e.iod,
+                     pi);
+        },
+    .report_insert_fail =
+        [](const lcache_if_entry_t &e, uint32_t pi) {
+            LC_ERROR_AS(kRefreshOp, "Pi-insert for if-index 0x%x, iod %d, pi %d failed\n",
+                        e.if_index, e.iod, pi);
+        },
+};
 
 const KeyDesc kLifKey{
-    kLifTable,
-    lifsvc_query_ifindex_to_lif,
-    LCACHE_STAT_LIF,
-    &lcache_stats_t::lif_remaps,
-    &lcache_if_entry_t::lif_remap_cnt,
-    false,
-    trace_lif_changed,
-    "Removing stale lif entry for if-index 0x%x, iod %d, lif 0x%x  for if-index 0x%x, iod %d\n",
-    "Removing stale lif entry for if-index 0x%x, iod %d, lif 0x%x  for new port-index 0x%x\n",
-    "Creating lif entry for if-index 0x%x, iod %d, lif 0x%x\n",
-    "Lif-insert for if-index 0x%x, iod %d, lif %d failed\n"};
-
-void count_update(lcache_stat_row_t row) { ++lcache.stats.updates[row]; }
+    .table = kLifTable,
+    .fetch = lifsvc_query_ifindex_to_lif,
+    .row = LCACHE_STAT_LIF,
+    .remaps = &lcache_stats_t::lif_remaps,
+    .remap_cnt = &lcache_if_entry_t::lif_remap_cnt,
+    .unchanged_clears = false,
+    .trace_changed =
+        [](const lcache_if_entry_t &e, uint32_t lif) {
+            LC_TRACE("If->lif mapping changed for if-index 0x%x, entry->iod=%d, lif=0x%x\n",
+                     e.if_index, e.iod, lif);
+        },
+    .trace_stale_other =
+        [](const lcache_if_entry_t &other, uint32_t lif, const lcache_if_entry_t &e) {
+            LC_TRACE("Removing stale lif entry for if-index 0x%x, iod %d, lif 0x%x  for if-index "
+                     "0x%x, iod %d\n",
+                     other.if_index, other.iod, lif, e.if_index, e.iod);
+        },
+    .trace_stale_self =
+        [](const lcache_if_entry_t &e, uint32_t old_lif, uint32_t lif) {
+            LC_TRACE("Removing stale lif entry for if-index 0x%x, iod %d, lif 0x%x  for new "
+                     "port-index 0x%x\n",
+                     e.if_index, e.iod, old_lif, lif);
+        },
+    .trace_creating =
+        [](const lcache_if_entry_t &e, uint32_t lif) {
+            LC_TRACE("Creating lif entry for if-index 0x%x, iod %d, lif 0x%x\n", e.if_index,
+                     e.iod, lif);
+        },
+    .report_insert_fail =
+        [](const lcache_if_entry_t &e, uint32_t lif) {
+            LC_ERROR_AS(kRefreshOp, "Lif-insert for if-index 0x%x, iod %d, lif %d failed\n",
+                        e.if_index, e.iod, lif);
+        },
+};
 
 // Whether the entry's iod still belongs to its ifindex.  When it does not,
 // the entry now holding the new iod is stale and goes.
@@ -110,38 +147,41 @@ void remap_key(lcache_if_entry_t &entry, const KeyDesc &k, bool first_fill) {
     if (k.fetch(entry.if_index, &key) != 0)
         key = t.none;
     count_update(k.row);
-    uint32_t &held = entry.*t.key;
+    uint32_t &held = key_of(t, entry);
     if (k.unchanged_clears && !first_fill && key != t.none && held == key)
         entry.dirty &= ~t.sync_bit;
     if (held == key)
         return;
     if (!first_fill)
         k.trace_changed(entry, key);
-    // A delete that fails leaves its entry in the table under its key; the
-    // entry must then keep that key, and nothing may join under it.
-    bool key_free = true;
+    // A delete that fails leaves its entry in the table under its key: a
+    // table never holds two entries under one key, so the insert is then
+    // not attempted, and an entry that could not leave keeps its old key.
+    bool removals_done = true;
     if (key != t.none) {
         if (lcache_if_entry_t *other = lookup(t, key)) {
-            trace(k.stale_other_fmt, other->if_index, other->iod, key, entry.if_index, entry.iod);
-            key_free = delete_keyed_entry(t, other);
+            k.trace_stale_other(*other, key, entry);
+            removals_done = delete_keyed_entry(t, other);
             count_remap(entry, k);
         }
     }
     if (held != t.none) {
-        trace(k.stale_self_fmt, entry.if_index, entry.iod, held, key);
-        const bool left = delete_keyed_entry(t, &entry);
+        k.trace_stale_self(entry, held, key);
+        removals_done = delete_keyed_entry(t, &entry) && removals_done;
         count_remap(entry, k);
-        if (!left)
-            return;
     }
     if (key == t.none)
         return;
-    trace(k.creating_fmt, entry.if_index, entry.iod, key);
+    k.trace_creating(entry, key);
+    if (!removals_done) {
+        k.report_insert_fail(entry, key);
+        return;
+    }
     held = key;
-    if (key_free && insert_entry(t, &entry)) {
+    if (insert_entry(t, &entry)) {
         entry.dirty &= ~t.sync_bit;
     } else {
-        report_error(kRefreshOp, __LINE__, k.insert_fail_fmt, entry.if_index, entry.iod, key);
+        k.report_insert_fail(entry, key);
         held = t.none;
     }
 }
@@ -163,14 +203,6 @@ void refresh_agg_if(lcache_if_entry_t &entry, uint8_t type) {
         entry.agg_if = fop;
         entry.dirty &= ~LCACHE_ATTR_AGG_IF;
     }
-}
-
-void refresh_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
-    if (!(entry.dirty & f.bit))
-        return;
-    store_flag(entry, f, f.peer(entry.iod));
-    count_update(f.row);
-    entry.dirty &= ~f.bit;
 }
 
 // A value the peer answers 0 for is not available yet: the bit stays so

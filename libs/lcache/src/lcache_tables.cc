@@ -14,8 +14,7 @@ uint32_t insert_entry(const TableDesc &t, lcache_if_entry_t *entry) {
         ++(lcache.stats.*t.inserts);
         return 1;
     }
-    report_error(t.insert_op, __LINE__, t.insert_fail_fmt, entry->if_index, entry->iod,
-                 entry->*t.key);
+    t.report_insert_fail(*entry);
     ++(lcache.stats.*t.insert_fails);
     return 0;
 }
@@ -26,11 +25,10 @@ uint32_t delete_keyed_entry(const TableDesc &t, lcache_if_entry_t *entry) {
     if (ht_remove_entry(&table_of(t), entry)) {
         --entry->ref_count;
         ++(lcache.stats.*t.removes);
-        entry->*t.key = t.none;
+        key_of(t, *entry) = t.none;
         return 1;
     }
-    report_error(t.delete_op, __LINE__, t.delete_fail_fmt, entry->if_index, entry->iod,
-                 entry->*t.key);
+    t.report_delete_fail(*entry);
     ++(lcache.stats.*t.remove_fails);
     return 0;
 }
@@ -76,7 +74,7 @@ uint32_t lcache_lif_delete_entry(lcache_if_entry_t *e) {
 // The if table holds an entry for its whole life, so leaving it releases
 // the entry, unless another table still holds it.
 uint32_t lcache_if_delete_entry(lcache_if_entry_t *entry) {
-    if (!entry)
+    if (!entry || lc::refused_in_callback("lcache_if_delete_entry"))
         return 0;
     if (!ht_remove_entry(&lcache.if_table, entry)) {
         LC_ERROR("Failed to delete entry for if 0x%x: possible leak?\n", entry->if_index);

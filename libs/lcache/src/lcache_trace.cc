@@ -36,6 +36,15 @@ void log_history(uint32_t header, uint32_t level, const char *fmt, ...) {
     histsvc_his_log_event_for_uuid_inst(lcache.attr.ext_key[0], kHistInst, level, 0, len, &record);
 }
 
+uint32_t callback_depth;
+
+bool refused_in_callback(const char *op) {
+    if (callback_depth == 0)
+        return false;
+    LC_ERROR_AS(op, "%s: refused while a trace or error callback runs\n", op);
+    return true;
+}
+
 void format_error(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);

@@ -34,36 +34,65 @@ lcache_if_entry_t *find_by_lif(uint32_t lif) {
     return lcache.attr.create_on_miss ? create_entry_by_lif(lif) : lookup(kLifTable, lif);
 }
 
-const Translation kIfindexFromIod{LCACHE_ATTR_IOD,
-                                  LCACHE_STAT_IOD,
-                                  &lcache_stats_t::upd_iod,
-                                  LCACHE_ERR_IOD_REFRESH,
-                                  find_entry_by_iod,
-                                  netif_get_ifindex_frm_iod,
-                                  &lcache_if_entry_t::if_index};
+const Translation kIfindexFromIod{
+    .key_bit = LCACHE_ATTR_IOD,
+    .row = LCACHE_STAT_IOD,
+    .key_refreshes = &lcache_stats_t::upd_iod,
+    .refresh_failed = LCACHE_ERR_IOD_REFRESH,
+    .find = find_entry_by_iod,
+    .peer = netif_get_ifindex_frm_iod,
+    .answer = &lcache_if_entry_t::if_index,
+};
 // Never creates: the iod is what a creation would have to ask for.
 const Translation kIodFromIfindex{
-    LCACHE_ATTR_IOD, LCACHE_STAT_IOD,           &lcache_stats_t::upd_iod, LCACHE_ERR_IOD_REFRESH,
-    find_by_if_only, netif_get_iod_frm_ifindex, &lcache_if_entry_t::iod};
+    .key_bit = LCACHE_ATTR_IOD,
+    .row = LCACHE_STAT_IOD,
+    .key_refreshes = &lcache_stats_t::upd_iod,
+    .refresh_failed = LCACHE_ERR_IOD_REFRESH,
+    .find = find_by_if_only,
+    .peer = netif_get_iod_frm_ifindex,
+    .answer = &lcache_if_entry_t::iod,
+};
 const Translation kIfindexFromSi{
-    LCACHE_ATTR_PI, LCACHE_STAT_PI,       &lcache_stats_t::upd_pi,     LCACHE_ERR_PI_REFRESH,
-    find_by_pi,     dmap_lib_si_to_ifidx, &lcache_if_entry_t::if_index};
-const Translation kDiFromIfindex{LCACHE_ATTR_PI,        LCACHE_STAT_PI,   &lcache_stats_t::upd_pi,
-                                 LCACHE_ERR_PI_REFRESH, find_entry_by_if, dmap_lib_ifidx_to_di,
-                                 &lcache_if_entry_t::pi};
-const Translation kIfindexFromLif{LCACHE_ATTR_LIF,
-                                  LCACHE_STAT_LIF,
-                                  &lcache_stats_t::upd_lif,
-                                  LCACHE_ERR_LIF_REFRESH,
-                                  find_by_lif,
-                                  lifsvc_query_lif_to_ifindex,
-                                  &lcache_if_entry_t::if_index};
-const Translation kLifFromIfindex{LCACHE_ATTR_LIF,          LCACHE_STAT_LIF,
-                                  &lcache_stats_t::upd_lif, LCACHE_ERR_LIF_REFRESH,
-                                  find_entry_by_if,         lifsvc_query_ifindex_to_lif,
-                                  &lcache_if_entry_t::lif};
+    .key_bit = LCACHE_ATTR_PI,
+    .row = LCACHE_STAT_PI,
+    .key_refreshes = &lcache_stats_t::upd_pi,
+    .refresh_failed = LCACHE_ERR_PI_REFRESH,
+    .find = find_by_pi,
+    .peer = dmap_lib_si_to_ifidx,
+    .answer = &lcache_if_entry_t::if_index,
+};
+const Translation kDiFromIfindex{
+    .key_bit = LCACHE_ATTR_PI,
+    .row = LCACHE_STAT_PI,
+    .key_refreshes = &lcache_stats_t::upd_pi,
+    .refresh_failed = LCACHE_ERR_PI_REFRESH,
+    .find = find_entry_by_if,
+    .peer = dmap_lib_ifidx_to_di,
+    .answer = &lcache_if_entry_t::pi,
+};
+const Translation kIfindexFromLif{
+    .key_bit = LCACHE_ATTR_LIF,
+    .row = LCACHE_STAT_LIF,
+    .key_refreshes = &lcache_stats_t::upd_lif,
+    .refresh_failed = LCACHE_ERR_LIF_REFRESH,
+    .find = find_by_lif,
+    .peer = lifsvc_query_lif_to_ifindex,
+    .answer = &lcache_if_entry_t::if_index,
+};
+const Translation kLifFromIfindex{
+    .key_bit = LCACHE_ATTR_LIF,
+    .row = LCACHE_STAT_LIF,
+    .key_refreshes = &lcache_stats_t::upd_lif,
+    .refresh_failed = LCACHE_ERR_LIF_REFRESH,
+    .find = find_entry_by_if,
+    .peer = lifsvc_query_ifindex_to_lif,
+    .answer = &lcache_if_entry_t::lif,
+};
 
 uint32_t translate(const Translation &t, uint32_t key, uint32_t *out) {
+    if (!out)
+        return LCACHE_ERR_NULL_ARG;
     lcache_if_entry_t *entry = (lcache.attr.sync_mask & t.key_bit) ? t.find(key) : nullptr;
     if (!entry) {
         ++lcache.stats.misses[t.row];
@@ -83,7 +112,7 @@ uint32_t translate(const Translation &t, uint32_t key, uint32_t *out) {
 
 // The entry that may answer a port-channel or port-mode question, or NULL
 // (counting the miss) when the caller must ask the peer.
-lcache_if_entry_t *entry_by_if(uint32_t if_index, bool gate, lcache_stat_row_t row) {
+lcache_if_entry_t *serving_entry_by_if(uint32_t if_index, bool gate, lcache_stat_row_t row) {
     if (gate)
         if (lcache_if_entry_t *entry = find_entry_by_if(if_index))
             return entry;
@@ -131,8 +160,10 @@ uint32_t lcache_lifsvc_query_ifindex_to_lif(uint32_t if_index, uint32_t *lif) {
 
 // Only the member for hash 0 is cached: it is the first operational one.
 uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, uint32_t *member) {
+    if (!member)
+        return LCACHE_ERR_NULL_ARG;
     const bool gate = (lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF) && hash == 0;
-    lcache_if_entry_t *entry = lc::entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
+    lcache_if_entry_t *entry = lc::serving_entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
     if (!entry)
         return agg_get_pc_mbr_ifidx_from_rbh(if_index, hash, member);
     if ((entry->dirty & LCACHE_ATTR_AGG_IF) || entry->agg_if == 0) {
@@ -149,8 +180,10 @@ uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, u
 }
 
 uint32_t lcache_agg_get_fop(uint32_t if_index, uint32_t *fop) {
+    if (!fop)
+        return LCACHE_ERR_NULL_ARG;
     const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF;
-    lcache_if_entry_t *entry = lc::entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
+    lcache_if_entry_t *entry = lc::serving_entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
     if (!entry)
         return lc::ask_fop(if_index, fop);
     if (!(entry->dirty & LCACHE_ATTR_AGG_IF) && entry->agg_if != 0) {
@@ -169,8 +202,10 @@ uint32_t lcache_agg_get_fop(uint32_t if_index, uint32_t *fop) {
 
 // Served from the ips flag, so a cached answer is the ips mode or 0.
 uint32_t lcache_phyport_gldb_get_ifindex_port_mode(uint32_t if_index, uint32_t *mode) {
+    if (!mode)
+        return LCACHE_ERR_NULL_ARG;
     const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_IPS;
-    lcache_if_entry_t *entry = lc::entry_by_if(if_index, gate, LCACHE_STAT_IPS);
+    lcache_if_entry_t *entry = lc::serving_entry_by_if(if_index, gate, LCACHE_STAT_IPS);
     if (!entry)
         return lc::query_port_mode(if_index, mode);
     if (entry->dirty & LCACHE_ATTR_IPS) {

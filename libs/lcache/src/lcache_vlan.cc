@@ -122,7 +122,7 @@ uint32_t lcache_vlan_insert_entry(lcache_vlan_entry_t *entry) {
 }
 
 uint32_t lcache_vlan_delete_entry(lcache_vlan_entry_t *entry) {
-    if (!entry)
+    if (!entry || lc::refused_in_callback("lcache_vlan_delete_entry"))
         return 0;
     if (!ht_remove_entry(&lcache.vlan_table, entry)) {
         LC_ERROR("*** Failed to delete entry: possible leak?\n");
@@ -215,7 +215,7 @@ uint32_t lcache_vlan_remove_entry_by_vlan(uint16_t vlan) {
     if (!lcache_enabled)
         return 0;
     lcache_vlan_entry_t *entry = lc::lookup_vlan(vlan);
-    if (!entry)
+    if (!entry || lc::refused_in_callback("lcache_vlan_remove_entry_by_vlan"))
         return 0;
     lcache_vlan_delete_entry(entry);
     return 1;

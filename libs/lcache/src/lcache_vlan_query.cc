@@ -13,7 +13,7 @@ uint64_t &vlan_hits(lcache_vlan_stat_row_t row) { return lcache.stats.vlan_hits[
 uint64_t &vlan_misses(lcache_vlan_stat_row_t row) { return lcache.stats.vlan_misses[row]; }
 
 // The entry for a kept attribute, or NULL when the peers must be asked.
-lcache_vlan_entry_t *vlan_entry_for(uint32_t bit, uint32_t vlan) {
+lcache_vlan_entry_t *serving_vlan_entry(uint32_t bit, uint32_t vlan) {
     if (!(lcache.attr.sync_mask & bit))
         return nullptr;
     return vlan_entry(static_cast<uint16_t>(vlan));
@@ -28,7 +28,9 @@ extern "C" {
 // The caller's key reaches the VLAN manager unchanged; the entry is chosen
 // by the low 16 bits of its VLAN number.
 uint32_t lcache_vlan_get_bd(vlan_key_t key, uint16_t *bd) {
-    lcache_vlan_entry_t *entry = lc::vlan_entry_for(LCACHE_ATTR_BD, key.vlan);
+    if (!bd)
+        return LCACHE_ERR_NULL_ARG;
+    lcache_vlan_entry_t *entry = lc::serving_vlan_entry(LCACHE_ATTR_BD, key.vlan);
     if (!entry) {
         ++lc::vlan_misses(LCACHE_VLAN_STAT_BD);
         return vlan_get_bd(key, bd);
@@ -49,8 +51,10 @@ uint32_t lcache_vlan_get_bd(vlan_key_t key, uint16_t *bd) {
 }
 
 // Always 0: a failed peer call leaves the answer as the peer (or the
-// entry) had it.
+// entry) had it, and without a place for the answer nobody is asked.
 uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan) {
+    if (!pvlan)
+        return 0;
     const vlan_key_t key = lc::vlan_key(vlan);
     uint16_t dropped_bd = 0;
     if (!(lcache.attr.sync_mask & LCACHE_ATTR_PVLAN)) {
@@ -79,8 +83,10 @@ uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan) {
 
 // Counted in the bd row: the flood index has no row of its own in use.
 uint32_t lcache_vlan_to_flood_di(uint16_t vlan, uint32_t *di, uint16_t *bd) {
+    if (!di || !bd)
+        return LCACHE_ERR_NULL_ARG;
     const vlan_key_t key = lc::vlan_key(vlan);
-    lcache_vlan_entry_t *entry = lc::vlan_entry_for(LCACHE_ATTR_FINDEX, vlan);
+    lcache_vlan_entry_t *entry = lc::serving_vlan_entry(LCACHE_ATTR_FINDEX, vlan);
     if (!entry) {
         ++lc::vlan_misses(LCACHE_VLAN_STAT_BD);
         lcache_vlan_get_bd(key, bd);

@@ -15,7 +15,7 @@ uint64_t total_calls();
 void reset_call_counts();
 
 enum class FaultKind {
-    status, // a status function returns `result` and leaves its outputs untouched
+    status, // a status function returns `result` (0 too) and leaves its outputs untouched
     value,  // a value function returns `result` without consulting the backend
 };
 
@@ -27,7 +27,7 @@ struct Fault {
 
 // Arms `fault` on `fn`, replacing the one armed there.  Throws
 // std::invalid_argument when it cannot describe a failure of `fn`: a kind
-// that is not the function's, a status of 0, a count of 0, or for the name
+// that is not the function's, a count of 0, or for the name
 // function any value but 0 (its failure is NULL).
 void inject_fault(PeerFn fn, const Fault &fault);
 void clear_fault(PeerFn fn);

@@ -250,4 +250,25 @@ TEST_F(EntryTest, TeardownLeavesLifPiIodThenIf) {
     }
 }
 
+// An interface manager may answer iod 0 with success: the entry is held
+// under 0 like under any iod, and the teardown, which follows membership
+// rather than the key's value, takes it out of the iod table again.
+TEST_F(EntryTest, AnIodOfZeroIsHeldAndLeftLikeAnyOther) {
+    const sim::IfIndex eth = model.add_ethernet(1, 1);
+    init(kKeys);
+    for (auto [remove, key] : {std::pair{&lcache_if_remove_entry_by_if, eth},
+                               std::pair{&lcache_if_remove_entry_by_iod, LCACHE_NO_IOD}}) {
+        sim::inject_fault(PeerFn::netif_get_iod_frm_ifindex, {sim::FaultKind::status, 0, 1});
+        lcache_if_entry_t *e = create(eth);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(std::tuple(e->iod, held(lcache.iod_table, LCACHE_NO_IOD), e->ref_count),
+                  std::tuple(LCACHE_NO_IOD, e, 4));
+        EXPECT_EQ(remove(key), 1u);
+        EXPECT_EQ(std::tuple(held(lcache.iod_table, LCACHE_NO_IOD), live()),
+                  std::tuple(nullptr, 0u));
+    }
+    EXPECT_EQ(lcache.stats.iod_removes, 2u);
+    EXPECT_THAT(errors(), testing::IsEmpty());
+}
+
 } // namespace coretest

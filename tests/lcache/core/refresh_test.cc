@@ -11,6 +11,9 @@ using sim::FaultKind;
 using sim::PeerFn;
 
 constexpr uint32_t kCrit = LCACHE_ATTR_LINKUP, kMed = LCACHE_ATTR_MTU;
+constexpr uint32_t kBitOfNoAttribute = 1u << 27;
+// The VLAN cache's bits, which mean nothing in an interface entry.
+constexpr uint32_t kClearedByEveryRefresh = LCACHE_ATTR_PVLAN | LCACHE_ATTR_BD | LCACHE_ATTR_FINDEX;
 
 static void set_flush_masks(uint32_t low) {
     std::tie(lcache.attr.crit_mask, lcache.attr.med_mask, lcache.attr.low_mask) =
@@ -21,32 +24,46 @@ static std::string flushed(const lcache_if_entry_t *e, uint32_t option) {
                 option);
 }
 
-// A key the peer now gives another entry moves there: the holder's entry
-// leaves the table, then the entry's own old key, each a remap; the first
-// fill traces no change.  An iod the peer has moved fails the refresh and
-// evicts the entry now holding it.
-TEST_F(RefreshTest, KeysMoveButAnIodMustNot) {
-    const sim::IfIndex a = model.add_ethernet(1, 1), b = model.add_ethernet(1, 2);
-    const sim::IfIndex c = model.add_ethernet(1, 3);
-    init(kKeys);
-    lcache_if_entry_t *ea = create(a), *eb = create(b);
-    const uint32_t pi_a = pi(a), pi_b = pi(b), lif_a = lif(a);
-    const uint32_t iod_a = iod(a), iod_b = iod(b);
-    // An unchanged iod keeps its bit, so every ordinary refresh checks
-    // again; an unchanged pi is settled by an ordinary refresh only.
+// Two ports whose entries hold their own iod, pi and lif.
+class KeyMoveTest : public RefreshTest {
+  protected:
+    void SetUp() override {
+        a = model.add_ethernet(1, 1), b = model.add_ethernet(1, 2);
+        init(kKeys);
+        ea = create(a), eb = create(b);
+        pi_a = pi(a), pi_b = pi(b), lif_a = lif(a);
+        forget_reports();
+    }
+    // The peers now give b what a held, and a something new.
+    void give_b_the_keys_of_a() {
+        model.set_pi(a, 9000);
+        model.set_pi(b, pi_a);
+        model.set_lif(a, 9000);
+        model.set_lif(b, lif_a);
+    }
+    sim::IfIndex a = 0, b = 0;
+    lcache_if_entry_t *ea = nullptr, *eb = nullptr;
+    uint32_t pi_a = 0, pi_b = 0, lif_a = 0;
+};
+
+// An unchanged iod keeps its bit, so every ordinary refresh checks again;
+// an unchanged pi is settled by an ordinary refresh only.
+TEST_F(KeyMoveTest, AnUnchangedIodIsCheckedAgainAndAnUnchangedPiSettles) {
     for (uint32_t option : {1u, 0u, 0u}) {
         ea->dirty = LCACHE_ATTR_IOD | LCACHE_ATTR_PI;
         EXPECT_EQ(lcache_if_update_entry(ea, option), 1);
         EXPECT_EQ(ea->dirty, option ? LCACHE_ATTR_IOD | LCACHE_ATTR_PI : LCACHE_ATTR_IOD);
     }
     EXPECT_EQ(lcache.stats.updates[LCACHE_STAT_IOD], 2u);
-    model.set_pi(a, 9000);
-    model.set_pi(b, pi_a);
-    model.set_lif(a, 9000);
-    model.set_lif(b, lif_a);
-    forget_reports();
+}
+
+// The holder of the new pi leaves the table, then the entry's own old pi,
+// each a remap.
+TEST_F(KeyMoveTest, APiAnotherEntryHoldsMovesHere) {
+    give_b_the_keys_of_a();
     eb->dirty = LCACHE_ATTR_PI;
     EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
+    const uint32_t iod_a = iod(a), iod_b = iod(b);
     EXPECT_EQ(
         traces(),
         (Texts{
@@ -63,44 +80,91 @@ TEST_F(RefreshTest, KeysMoveButAnIodMustNot) {
         }));
     EXPECT_EQ(std::tuple(eb->pi, eb->dirty, lcache.stats.pi_remaps, eb->pi_remap_cnt),
               std::tuple(pi_a, 0u, 2u, 2));
-    // A lif moves alike, but an unchanged lif is asked again.
+    EXPECT_EQ(std::tuple(ea->pi, held(lcache.pi_table, pi_a)), std::tuple(LCACHE_NO_PI, eb));
+}
+
+// A lif moves alike, but an unchanged lif is asked again.
+TEST_F(KeyMoveTest, ALifMovesAlikeButIsNeverSettled) {
+    give_b_the_keys_of_a();
     for (uint32_t dirty_after : {0u, uint32_t{LCACHE_ATTR_LIF}}) {
         eb->dirty = LCACHE_ATTR_LIF;
         EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
         EXPECT_EQ(std::tuple(eb->lif, eb->dirty, lcache.stats.lif_remaps, eb->lif_remap_cnt),
                   std::tuple(lif_a, dirty_after, 2u, 2));
     }
-    EXPECT_EQ(
-        std::tuple(ea->pi, ea->lif, held(lcache.pi_table, pi_a), held(lcache.lif_table, lif_a)),
-        std::tuple(LCACHE_NO_PI, LCACHE_NO_LIF, eb, eb));
+    EXPECT_EQ(std::tuple(ea->lif, held(lcache.lif_table, lif_a)), std::tuple(LCACHE_NO_LIF, eb));
+}
 
-    model.set_pi(b, 9001);
+// A new entry takes its pi from a stale holder without a change trace.
+TEST_F(KeyMoveTest, TheFirstFillEvictsButTracesNoChange) {
+    const sim::IfIndex c = model.add_ethernet(1, 3);
+    model.set_pi(a, 9000);
     model.set_pi(c, pi_a);
-    forget_reports();
     lcache_if_entry_t *ec = create(c);
     EXPECT_THAT(traces(), testing::Contains(text("Removing stale pi entry for if-index 0x%x, iod "
                                                  "%d, pi 0x%x  for if-index 0x%x, iod %d\n",
-                                                 b, iod_b, pi_a, c, iod(c))));
+                                                 a, iod(a), pi_a, c, iod(c))));
     EXPECT_THAT(traces(), testing::Not(testing::Contains(testing::StartsWith("If->pi"))));
-    EXPECT_EQ(std::tuple(eb->pi, held(lcache.pi_table, pi_a)), std::tuple(LCACHE_NO_PI, ec));
+    EXPECT_EQ(std::tuple(ea->pi, held(lcache.pi_table, pi_a)), std::tuple(LCACHE_NO_PI, ec));
+}
 
-    // A pi the table refuses is given up, and asked again later.
+// A pi the table refuses is given up, and asked again later.
+TEST_F(KeyMoveTest, APiTheTableRefusesIsGivenUp) {
+    model.set_pi(b, 9001);
     eb->dirty = LCACHE_ATTR_PI;
-    forget_reports();
-    ht_fault_inject(HT_FAULT_INSERT, 1);
+    ht_fault_inject_after(HT_FAULT_INSERT, 0, 1);
     EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
-    EXPECT_EQ(errors(),
-              (Texts{text("Failed to add pi entry for if 0x%x, iod %d, pi 0x%x\n", b, iod_b, 9001),
-                     text("Pi-insert for if-index 0x%x, iod %d, pi %d failed\n", b, iod_b, 9001)}));
+    EXPECT_EQ(
+        errors(),
+        (Texts{text("Failed to add pi entry for if 0x%x, iod %d, pi 0x%x\n", b, iod(b), 9001),
+               text("Pi-insert for if-index 0x%x, iod %d, pi %d failed\n", b, iod(b), 9001)}));
     EXPECT_EQ(std::tuple(eb->pi, eb->dirty, lcache.stats.pi_insert_fails),
               std::tuple(LCACHE_NO_PI, LCACHE_ATTR_PI, 1u));
+}
 
+// A table never holds two entries under one key: when the holder of the
+// new key, or the entry's own old key, cannot leave, the insert is not
+// tried.  The step still reports, no insert failure is counted, the bit
+// stays dirty for the next refresh, and whoever could not leave keeps its
+// key.
+class FailedRemovalTest : public KeyMoveTest {
+  protected:
+    // Moves b to a's pi; the `nth` pi removal of the move fails.
+    void move_with_failing_removal(uint32_t nth) {
+        give_b_the_keys_of_a();
+        eb->dirty = LCACHE_ATTR_PI;
+        ht_fault_inject_after(HT_FAULT_REMOVE, nth, 1);
+        EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
+        EXPECT_THAT(errors(), testing::Contains(text("Pi-insert for if-index 0x%x, iod %d, pi %d "
+                                                     "failed\n",
+                                                     b, iod(b), pi_a)));
+        EXPECT_EQ(std::tuple(lcache.stats.pi_insert_fails, eb->dirty),
+                  std::tuple(0u, LCACHE_ATTR_PI));
+    }
+};
+
+TEST_F(FailedRemovalTest, TheHolderThatCannotLeaveKeepsTheKey) {
+    move_with_failing_removal(0);
+    EXPECT_EQ(std::tuple(held(lcache.pi_table, pi_a), ea->pi, eb->pi),
+              std::tuple(ea, pi_a, LCACHE_NO_PI));
+}
+
+TEST_F(FailedRemovalTest, AnEntryThatCannotLeaveItsOldKeyKeepsIt) {
+    move_with_failing_removal(1);
+    EXPECT_EQ(std::tuple(held(lcache.pi_table, pi_a), held(lcache.pi_table, pi_b), eb->pi),
+              std::tuple(nullptr, eb, pi_b));
+}
+
+// An iod the peer has moved fails the refresh and evicts the entry now
+// holding it; the first fill does not check.
+TEST_F(KeyMoveTest, AMovedIodFailsTheRefreshAndEvictsItsHolder) {
+    const uint32_t iod_a = iod(a), iod_b = iod(b);
     model.set_iod(b, 600);
     model.set_iod(a, iod_b);
     sim::reset_call_counts();
-    EXPECT_EQ(lcache_if_update_entry(ea, 1), 1); // the first fill does not check
+    ea->dirty = LCACHE_ATTR_IOD;
+    EXPECT_EQ(lcache_if_update_entry(ea, 1), 1);
     EXPECT_EQ(calls(PeerFn::netif_get_iod_frm_ifindex), 0u);
-    forget_reports();
     ea->dirty = LCACHE_ATTR_IOD | LCACHE_ATTR_LINKUP;
     EXPECT_EQ(lcache_if_update_entry(ea, 0), 0);
     EXPECT_EQ(errors(), Texts{text("If->iod mapping changed for if-index 0x%x, entry->iod=%d, "
@@ -121,8 +185,8 @@ TEST_F(RefreshTest, EachAttributeIsSettledByAUsableAnswer) {
     init();
     lcache_if_entry_t *e = create(eth);
     const uint32_t untouched =
-        LCACHE_ATTR_NAME | LCACHE_ATTR_IS_VLAN | LCACHE_ATTR_SUBIF | 1u << 27;
-    e->dirty = untouched | 0xE0000000u;
+        LCACHE_ATTR_NAME | LCACHE_ATTR_IS_VLAN | LCACHE_ATTR_SUBIF | kBitOfNoAttribute;
+    e->dirty = untouched | kClearedByEveryRefresh;
     sim::reset_call_counts();
     forget_reports();
     EXPECT_EQ(lcache_if_update_entry(e, 0), 1);

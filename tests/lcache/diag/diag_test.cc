@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +16,25 @@
 
 #include "lcache_fixture.h"
 #include "sim/numbering.h"
+
+// Whether a walk of a null table may start is the hash-table service's
+// choice.  This program's ht_iterator_init, which the library calls in
+// place of the platform's, lets it start (as an empty walk) when asked, and
+// otherwise hands the call on.
+namespace {
+bool g_service_walks_null_tables = false;
+}
+
+extern "C" uint32_t ht_iterator_init(ht_iterator_t *it, ht_table_t *table, uint32_t flags,
+                                     uint32_t num_buckets) {
+    if (g_service_walks_null_tables && !table) {
+        *it = ht_iterator_t{};
+        return 1;
+    }
+    using Init = uint32_t (*)(ht_iterator_t *, ht_table_t *, uint32_t, uint32_t);
+    static const auto platform_init = reinterpret_cast<Init>(dlsym(RTLD_NEXT, "ht_iterator_init"));
+    return platform_init(it, table, flags, num_buckets);
+}
 
 namespace {
 
@@ -176,6 +197,24 @@ TEST_F(DiagTest, TheDumpsWalkEveryTableUnderItsHeading) {
               "init iterator, lcache_lif_print_table Couldn't init iterator, "
               "lcache_vlan_print_table Couldn't init iterator, lcache_print_stats Failed to "
               "get stats, ");
+}
+
+// A walk never reads through a null table: the header shows it empty when
+// the service lets the walk start, the iterator error when it does not.
+TEST_F(DiagTest, ANullTableIsNeverReadThrough) {
+    init_reporting(lctest::kSyncAll);
+    for (auto print : {lcache_if_print_table, lcache_iod_print_table, lcache_pi_print_table,
+                       lcache_lif_print_table, lcache_vlan_print_table}) {
+        g_service_walks_null_tables = true;
+        TraceCapture::clear();
+        print(nullptr);
+        g_service_walks_null_tables = false;
+        EXPECT_EQ(TraceCapture::debug_text(),
+                  format("Hash table 0x%p, size %lu, num_buckets %lu\n", nullptr, 0ul, 0ul));
+        lcache_print_str[0] = '\0';
+        print(nullptr);
+        EXPECT_THAT(std::string(lcache_print_str), testing::StrEq("Couldn't init iterator\n"));
+    }
 }
 
 // The report is 130 traces, each an event-history record; the dump adds

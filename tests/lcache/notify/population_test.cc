@@ -122,26 +122,31 @@ TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
         return n;
     };
     const int32_t kNoInterface = static_cast<int32_t>(sim::status::no_interface);
+    constexpr int32_t kApplied = LCACHE_NOTIFY_APPLIED, kIgnored = LCACHE_NOTIFY_IGNORED;
+    constexpr int32_t kStateOk = LCACHE_NOTIFY_STATE_OK,
+                      kStateIgnored = LCACHE_NOTIFY_STATE_IGNORED;
     sim::L2State l2_unknown_if = l2(eth2);
     sim::L3State l3_unknown_if = l3(eth2, 1);
     l2_unknown_if.ifindex = l3_unknown_if.ifindex = kUnknownIfindex;
     const std::tuple<sim::Notification, int32_t, Counter, int32_t> rows[] = {
-        {l2_unknown_if, kNoInterface, &S::upd_l2, -1},
-        {l3_unknown_if, kNoInterface, nullptr, -1},
-        {unknown(l2(eth1)), -1, &S::upd_l2, -1},
-        {unknown(l3(eth1, 1)), 0, &S::upd_l3, -1}, // the creation fails
-        {unknown(l3(eth1, 0)), -1, &S::upd_l3, -1},
-        {unknown(sim::PhyState{eth1, 0, 1}), 1, &S::upd_phy, 0}, // likewise
-        {unknown(sim::PhyState{eth1, 0, 2}), 0, &S::upd_phy, 0},
-        {unknown(sim::L3Param{eth1, 0, true}), 0, &S::upd_l3_param, 0},
-        {unknown(l2(eth1, true)), 0, &S::upd_l2_bundle, 0},
-        {unknown(l3(po1, 1)), 0, &S::upd_l3_bundle, 0},
-        {sim::SwitchportChange{kUnknownIod}, 0, nullptr, 0},
-        {sim::VlanChange{kUnknownIod}, 0, nullptr, 0},
-        {sim::SwitchportChange{iod(eth2)}, 1, nullptr, 0},
-        {sim::VlanChange{iod(eth2)}, 1, nullptr, 0},
-        {sim::FirstOperationalMember{kUnknownIfindex, eth3, eth4}, 0, &S::upd_agg_fop, 0},
-        {sim::FirstOperationalMember{kUnknownIfindex, 0, eth4}, 0, &S::upd_agg_fop, 0},
+        {l2_unknown_if, kNoInterface, &S::upd_l2, kStateIgnored},
+        {l3_unknown_if, kNoInterface, nullptr, kStateIgnored},
+        {unknown(l2(eth1)), kStateIgnored, &S::upd_l2, kStateIgnored},
+        {unknown(l3(eth1, 1)), kStateOk, &S::upd_l3, kStateIgnored}, // the creation fails
+        {unknown(l3(eth1, 0)), kStateIgnored, &S::upd_l3, kStateIgnored},
+        {unknown(sim::PhyState{eth1, 0, 1}), kApplied, &S::upd_phy, kIgnored}, // likewise
+        {unknown(sim::PhyState{eth1, 0, LCACHE_PHY_GONE}), kIgnored, &S::upd_phy, kIgnored},
+        {unknown(sim::L3Param{eth1, 0, true}), kIgnored, &S::upd_l3_param, kIgnored},
+        {unknown(l2(eth1, true)), kIgnored, &S::upd_l2_bundle, kIgnored},
+        {unknown(l3(po1, 1)), kIgnored, &S::upd_l3_bundle, kIgnored},
+        {sim::SwitchportChange{kUnknownIod}, kIgnored, nullptr, kIgnored},
+        {sim::VlanChange{kUnknownIod}, kIgnored, nullptr, kIgnored},
+        {sim::SwitchportChange{iod(eth2)}, kApplied, nullptr, kIgnored},
+        {sim::VlanChange{iod(eth2)}, kApplied, nullptr, kIgnored},
+        {sim::FirstOperationalMember{kUnknownIfindex, eth3, eth4}, kIgnored, &S::upd_agg_fop,
+         kIgnored},
+        {sim::FirstOperationalMember{kUnknownIfindex, 0, eth4}, kIgnored, &S::upd_agg_fop,
+         kIgnored},
     };
     init_tracking(1);
     warm(eth2);
@@ -182,4 +187,21 @@ TEST_F(NotifyPopulation, L3StateWritesTheIodItLooksUpIntoTheCallersRecord) {
 }
 
 } // namespace
+// A NULL record is ignored before anything is read, asked or counted.
+TEST_F(NotifyPopulation, ANullRecordIsIgnored) {
+    init_tracking(1);
+    warm(eth2);
+    const lcache_stats_t before = lcache.stats;
+    sim::reset_call_counts();
+    EXPECT_EQ(std::tuple(lcache_update_phy_state(nullptr), lcache_update_l3_param(nullptr, nullptr),
+                         lcache_update_l2_bundle_state(nullptr),
+                         lcache_update_l3_bundle_state(nullptr), lcache_update_agg_fop(nullptr)),
+              std::tuple(LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED,
+                         LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED));
+    EXPECT_EQ(std::tuple(lcache_update_l2_state(nullptr), lcache_update_l3_state(nullptr)),
+              std::tuple(LCACHE_NOTIFY_STATE_IGNORED, LCACHE_NOTIFY_STATE_IGNORED));
+    EXPECT_EQ(memcmp(&before, &lcache.stats, sizeof before), 0);
+    EXPECT_EQ(sim::total_calls(), 0u);
+}
+
 } // namespace lctest

@@ -24,30 +24,39 @@ struct Member {
 constexpr auto kF1 = &lcache_if_entry_t::flags, kF2 = &lcache_if_entry_t::flags2;
 static const uint8_t kNoMac[6] = {};
 const Member kMembers[] = {
-    {lcache_netif_is_switchport, 0x8000, LCACHE_STAT_SWITCHPORT, P::netif_is_switchport, 1, kF1, 1},
-    {lcache_netif_is_switching_enabled_on_iod, 0x10000, LCACHE_STAT_SWITCHING,
-     P::netif_is_switching_enabled_on_iod, 1, kF1, 2},
-    {lcache_netif_is_linkup, 0x20000, LCACHE_STAT_LINKUP, P::netif_is_linkup, 1, kF1, 4},
-    {lcache_netif_is_protoup, 0x40000, LCACHE_STAT_PROTOUP, P::netif_is_protoup, 1, kF1, 8},
-    {lcache_netif_is_ethernet, 0x80000, LCACHE_STAT_ETHERNET, P::netif_is_ethernet, 1, kF1, 0x10},
-    {lcache_netif_is_vlan, 0x100000, LCACHE_STAT_IS_VLAN, P::netif_is_vlan, 1, kF1, 0x20},
-    {lcache_netif_is_null0, 0x400000, LCACHE_STAT_NULL, P::netif_is_null0, 1, kF1, 0x80},
-    {lcache_netif_is_native_p2p, 0x800000, LCACHE_STAT_P2P, P::netif_is_native_p2p, 1, kF2, 2},
-    {lcache_netif_is_loopback, 0x1000000, LCACHE_STAT_LOOPBACK, P::netif_is_loopback, 1, kF2, 1},
-    {lcache_netif_get_if_encaptype, 0x10, LCACHE_STAT_ENCAP, P::netif_get_if_encaptype, 1},
-    {lcache_netif_get_if_mtu, 0x2000, LCACHE_STAT_MTU, P::netif_get_if_mtu, 1},
+    {lcache_netif_is_switchport, LCACHE_ATTR_SWITCHPORT, LCACHE_STAT_SWITCHPORT,
+     P::netif_is_switchport, 1, kF1, LCACHE_FLAG_SWPORT},
+    {lcache_netif_is_switching_enabled_on_iod, LCACHE_ATTR_SWITCHING, LCACHE_STAT_SWITCHING,
+     P::netif_is_switching_enabled_on_iod, 1, kF1, LCACHE_FLAG_SW},
+    {lcache_netif_is_linkup, LCACHE_ATTR_LINKUP, LCACHE_STAT_LINKUP, P::netif_is_linkup, 1, kF1,
+     LCACHE_FLAG_LINKUP},
+    {lcache_netif_is_protoup, LCACHE_ATTR_PROTOUP, LCACHE_STAT_PROTOUP, P::netif_is_protoup, 1, kF1,
+     LCACHE_FLAG_PROTOUP},
+    {lcache_netif_is_ethernet, LCACHE_ATTR_ETHERNET, LCACHE_STAT_ETHERNET, P::netif_is_ethernet, 1,
+     kF1, LCACHE_FLAG_ETH},
+    {lcache_netif_is_vlan, LCACHE_ATTR_IS_VLAN, LCACHE_STAT_IS_VLAN, P::netif_is_vlan, 1, kF1,
+     LCACHE_FLAG_ISVLAN},
+    {lcache_netif_is_null0, LCACHE_ATTR_NULL, LCACHE_STAT_NULL, P::netif_is_null0, 1, kF1,
+     LCACHE_FLAG_NULL},
+    {lcache_netif_is_native_p2p, LCACHE_ATTR_P2P, LCACHE_STAT_P2P, P::netif_is_native_p2p, 1, kF2,
+     LCACHE_FLAG2_P2P},
+    {lcache_netif_is_loopback, LCACHE_ATTR_LOOPBACK, LCACHE_STAT_LOOPBACK, P::netif_is_loopback, 1,
+     kF2, LCACHE_FLAG2_LO},
+    {lcache_netif_get_if_encaptype, LCACHE_ATTR_ENCAP, LCACHE_STAT_ENCAP, P::netif_get_if_encaptype,
+     1},
+    {lcache_netif_get_if_mtu, LCACHE_ATTR_MTU, LCACHE_STAT_MTU, P::netif_get_if_mtu, 1},
     // On an access port the VLAN id comes from the VLAN information.
-    {lcache_netif_get_if_vlanid, 0x400, LCACHE_STAT_VLAN, P::netif_get_if_vlanid, 3},
+    {lcache_netif_get_if_vlanid, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN, P::netif_get_if_vlanid, 3},
     {[](uint32_t iod) {
          netif_vlan_info_t info;
          uint32_t word;
          return lcache_netif_get_vlan_info(iod, &info, &word);
      },
-     0x400, LCACHE_STAT_VLAN, P::netif_get_vlan_info, 2},
-    {[](uint32_t iod) { return uint32_t(lcache_netif_get_if_mac_addr(iod) != nullptr); }, 0x200,
-     LCACHE_STAT_MAC, P::netif_get_if_src_mac_addr, 1},
-    {[](uint32_t iod) { return lcache_netif_is_if_mac_addr(iod, kNoMac); }, 0x200, LCACHE_STAT_MAC,
-     P::netif_is_if_mac_addr, 1},
+     LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN, P::netif_get_vlan_info, 2},
+    {[](uint32_t iod) { return uint32_t(lcache_netif_get_if_mac_addr(iod) != nullptr); },
+     LCACHE_ATTR_MAC, LCACHE_STAT_MAC, P::netif_get_if_src_mac_addr, 1},
+    {[](uint32_t iod) { return lcache_netif_is_if_mac_addr(iod, kNoMac); }, LCACHE_ATTR_MAC,
+     LCACHE_STAT_MAC, P::netif_is_if_mac_addr, 1},
 };
 
 // A closed gate or a missing entry passes the question on and counts a
@@ -86,8 +95,9 @@ TEST_F(AttributeQueryTest, GateEntryAndDirtyBitDecideWhoAnswers) {
 TEST_F(AttributeQueryTest, WhichZeroAnswersAreAskedAgain) {
     init();
     for (auto [query, bit, peer, settles] :
-         {std::tuple{&lcache_netif_get_if_encaptype, 0x10, P::netif_get_if_encaptype, false},
-          {&lcache_netif_get_if_mtu, 0x2000, P::netif_get_if_mtu, true}}) {
+         {std::tuple{&lcache_netif_get_if_encaptype, LCACHE_ATTR_ENCAP, P::netif_get_if_encaptype,
+                     false},
+          {&lcache_netif_get_if_mtu, LCACHE_ATTR_MTU, P::netif_get_if_mtu, true}}) {
         cache(port).dirty |= bit;
         sim::inject_fault(peer, Fault{FaultKind::value, 0, 1});
         EXPECT_EQ(query(iod(port)), 0u);

@@ -15,18 +15,18 @@ const struct Translation {
     PeerFn peer;
     bool creates;
 } kTranslations[] = {
-    {lcache_netif_get_ifindex_frm_iod, kIod, kIfindex, 0x2, LCACHE_STAT_IOD,
-     &lcache_stats_t::upd_iod, 0x40E30001, PeerFn::netif_get_ifindex_frm_iod, true},
-    {lcache_netif_get_iod_frm_ifindex, kIfindex, kIod, 0x2, LCACHE_STAT_IOD,
-     &lcache_stats_t::upd_iod, 0x40E30001, PeerFn::netif_get_iod_frm_ifindex, false},
-    {lcache_dmap_lib_si_to_ifidx, kPi, kIfindex, 0x4, LCACHE_STAT_PI, &lcache_stats_t::upd_pi,
-     0x40E00003, PeerFn::dmap_lib_si_to_ifidx, true},
-    {lcache_dmap_lib_ifidx_to_di, kIfindex, kPi, 0x4, LCACHE_STAT_PI, &lcache_stats_t::upd_pi,
-     0x40E00003, PeerFn::dmap_lib_ifidx_to_di, true},
-    {lcache_lifsvc_query_lif_to_ifindex, kLif, kIfindex, 0x8, LCACHE_STAT_LIF,
-     &lcache_stats_t::upd_lif, 0x41080003, PeerFn::lifsvc_query_lif_to_ifindex, true},
-    {lcache_lifsvc_query_ifindex_to_lif, kIfindex, kLif, 0x8, LCACHE_STAT_LIF,
-     &lcache_stats_t::upd_lif, 0x41080003, PeerFn::lifsvc_query_ifindex_to_lif, true},
+    {lcache_netif_get_ifindex_frm_iod, kIod, kIfindex, LCACHE_ATTR_IOD, LCACHE_STAT_IOD,
+     &lcache_stats_t::upd_iod, LCACHE_ERR_IOD_REFRESH, PeerFn::netif_get_ifindex_frm_iod, true},
+    {lcache_netif_get_iod_frm_ifindex, kIfindex, kIod, LCACHE_ATTR_IOD, LCACHE_STAT_IOD,
+     &lcache_stats_t::upd_iod, LCACHE_ERR_IOD_REFRESH, PeerFn::netif_get_iod_frm_ifindex, false},
+    {lcache_dmap_lib_si_to_ifidx, kPi, kIfindex, LCACHE_ATTR_PI, LCACHE_STAT_PI,
+     &lcache_stats_t::upd_pi, LCACHE_ERR_PI_REFRESH, PeerFn::dmap_lib_si_to_ifidx, true},
+    {lcache_dmap_lib_ifidx_to_di, kIfindex, kPi, LCACHE_ATTR_PI, LCACHE_STAT_PI,
+     &lcache_stats_t::upd_pi, LCACHE_ERR_PI_REFRESH, PeerFn::dmap_lib_ifidx_to_di, true},
+    {lcache_lifsvc_query_lif_to_ifindex, kLif, kIfindex, LCACHE_ATTR_LIF, LCACHE_STAT_LIF,
+     &lcache_stats_t::upd_lif, LCACHE_ERR_LIF_REFRESH, PeerFn::lifsvc_query_lif_to_ifindex, true},
+    {lcache_lifsvc_query_ifindex_to_lif, kIfindex, kLif, LCACHE_ATTR_LIF, LCACHE_STAT_LIF,
+     &lcache_stats_t::upd_lif, LCACHE_ERR_LIF_REFRESH, PeerFn::lifsvc_query_ifindex_to_lif, true},
 };
 
 // A closed gate or a missing entry asks the peer, whose failure comes back
