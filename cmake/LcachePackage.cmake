@@ -26,7 +26,7 @@ install(FILES man/lcache-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONEN
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lcache-sim/examples
         COMPONENT sim)
 
-# The Debian packages: cpack -G DEB (or scripts/package.sh) in a build tree.
+# The Debian packages: cpack --config <build>/CPackConfig.cmake.
 set(CPACK_PACKAGE_NAME liblcache)
 set(CPACK_PACKAGE_VENDOR "liblcache developers")
 set(CPACK_PACKAGE_CONTACT "liblcache developers <liblcache@localhost>")
