@@ -7,7 +7,8 @@ packages=(
   cmake ninja-build g++ g++-multilib pkg-config   # both targets
   qemu-user                                       # runs the i386 tests
   googletest libbenchmark-dev                     # tests and benchmarks
-  binutils                                        # nm / readelf ABI checks
+  binutils abigail-tools                          # nm / readelf / abidiff ABI checks
+  dpkg-dev file man-db groff-base                 # Debian packages, manual pages
   libcli11-dev                                    # the tools' command lines
   libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines
   libmnl-dev libmnl-dev:i386                      # the Linux peers (rtnetlink), both targets

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The exported ABI of liblcache.so: exactly the names of exported_names.txt,
-# the nine peer fallbacks are exported functions, the library needs the
+# each under the version node LCACHE_1.0, the nine peer fallbacks are
+# exported functions, the library needs the
 # port-channel database stub, and nothing is bound symbolically (so a peer
 # library loaded earlier replaces a fallback for the library's own calls).
 set -euo pipefail
@@ -11,7 +12,12 @@ fallbacks="agg_get_pc_mbr_ifidx_from_rbh dmap_lib_si_to_ifidx dmap_lib_ifidx_to_
 dmap_lib_bd_to_di phyport_gldb_get_ifindex_port_mode vlan_get_bd vlan_get_bd_and_primary_vlan
 lifsvc_query_ifindex_to_lif lifsvc_query_lif_to_ifindex"
 
-defined=$(nm -D --defined-only "$lib" | awk '{print $2, $3}')
+node=LCACHE_1.0
+# "T name@@LCACHE_1.0"; the node itself is listed as an absolute symbol.
+versioned=$(nm -D --defined-only "$lib" | awk '$2 != "A" {print $2, $3}')
+unversioned=$(grep -v "@@$node\$" <<<"$versioned" | awk '{print $2}' || true)
+[ -z "$unversioned" ] || fail "exported without the version $node: $(echo $unversioned)"
+defined=${versioned//@@$node/}
 # The exported names are exactly the listed ones: none missing, none extra.
 expected=$(grep -v '^#' "$(dirname "$0")/exported_names.txt" | sort)
 actual=$(awk '{print $2}' <<<"$defined" | sort)
@@ -28,7 +34,7 @@ for v in lcache lcache_enabled lcache_error_cb lcache_do_sync lcache_print_str d
 done
 
 dyn=$(readelf -d "$lib")
-grep -q 'NEEDED.*\[libagg_sdb_stub.so\]' <<<"$dyn" || fail "no NEEDED libagg_sdb_stub.so"
+grep -qE 'NEEDED.*\[libagg_sdb_stub\.so\.[0-9]+\]' <<<"$dyn" || fail "no NEEDED libagg_sdb_stub.so"
 if grep -qE '\(SYMBOLIC\)|FLAGS.*SYMBOLIC' <<<"$dyn"; then fail "library is bound symbolically"; fi
 
 # Every fallback the library uses itself is reached through a relocation
@@ -37,7 +43,7 @@ if grep -qE '\(SYMBOLIC\)|FLAGS.*SYMBOLIC' <<<"$dyn"; then fail "library is boun
 relocs=$(readelf -rW "$lib")
 for f in $fallbacks; do
   [ "$f" = phyport_gldb_get_ifindex_port_mode ] && continue # the library never calls it
-  grep -qE "(JUMP_SLOT|GLOB_DAT|R_X86_64_64|R_386_32) +[0-9a-f]+ +$f( |\$)" <<<"$relocs" ||
+  grep -qE "(JUMP_SLOT|GLOB_DAT|R_X86_64_64|R_386_32) +[0-9a-f]+ +$f@@$node( |\$)" <<<"$relocs" ||
     fail "$f is not resolved by the dynamic linker"
 done
 echo "ABI ok: $(wc -l <<<"$defined") exported names"

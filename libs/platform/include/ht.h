@@ -128,8 +128,10 @@ static inline void *ht_lookup_uint__(ht_table_t *table, uint32_t key, size_t key
     for (ht_link_t *link = table->buckets[bucket]; link; link = link->next) {
         ++compared;
         char *entry = HT_PTR_CAST(char *, link) - table->link_offset;
-        const uint32_t held = key_size == 2 ? *HT_PTR_CAST(const uint16_t *, entry + key_offset)
-                                            : *HT_PTR_CAST(const uint32_t *, entry + key_offset);
+        /* Every entry holds its key aligned for the key's type. */
+        const void *key_at = entry + key_offset;
+        const uint32_t held = key_size == 2 ? *HT_PTR_CAST(const uint16_t *, key_at)
+                                            : *HT_PTR_CAST(const uint32_t *, key_at);
         if (held == key) {
             if (compared > 1)
                 ht_count_long_lookup(table, compared);

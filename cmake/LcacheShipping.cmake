@@ -1,0 +1,79 @@
+# How the operating system's libraries are shipped: SONAMEs, symbol
+# versions, runtime dependencies, install components and the CMake export.
+
+# $<LINK_LIBRARY:lcache_no_as_needed,lib...> keeps a library in DT_NEEDED
+# although nothing in the object being linked calls it.  lcache-config.cmake
+# defines the same feature for the clients of lcache::sim_peers.
+set(CMAKE_LINK_LIBRARY_USING_lcache_no_as_needed
+    "LINKER:--push-state,--no-as-needed" "<LINK_ITEM>" "LINKER:--pop-state")
+set(CMAKE_LINK_LIBRARY_USING_lcache_no_as_needed_SUPPORTED TRUE)
+
+# lcache_shipped_library(<target> [VERSION_SCRIPT <file>] [NEEDED <item>...])
+# A library of the operating system as distributions get it:
+#  - lcache_system_library's rules (C ABI, no exceptions, hidden by default);
+#  - lib<name>.so.<version> with SONAME lib<name>.so.<major>, from
+#    project(VERSION);
+#  - VERSION_SCRIPT, when given, lists the exported names and the version
+#    node they carry;
+#  - linked --as-needed, so DT_NEEDED lists only libraries it calls (a
+#    library it must load without calling goes in
+#    $<LINK_LIBRARY:lcache_no_as_needed,...>).  NEEDED is everything
+#    DT_NEEDED may hold, as targets or SONAMEs; the test <target>Needed
+#    (tests/abi) fails on any other entry;
+#  - installed in the runtime component (the lib<name>.so link in
+#    development) and exported as lcache::<target>.
+function(lcache_shipped_library target)
+  cmake_parse_arguments(L "" "VERSION_SCRIPT" "NEEDED" ${ARGN})
+  lcache_system_library(${target})
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR})
+  target_link_options(${target} PRIVATE LINKER:--as-needed)
+  if(L_VERSION_SCRIPT)
+    target_link_options(${target} PRIVATE LINKER:--version-script=${L_VERSION_SCRIPT})
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${L_VERSION_SCRIPT})
+  endif()
+  set(needed)
+  foreach(item IN LISTS L_NEEDED)
+    if(TARGET ${item})
+      list(APPEND needed $<TARGET_SONAME_FILE_NAME:${item}>)
+    else()
+      list(APPEND needed ${item})
+    endif()
+  endforeach()
+  set_property(TARGET ${target} PROPERTY LCACHE_NEEDED ${needed})
+  set_property(GLOBAL APPEND PROPERTY LCACHE_SHIPPED_LIBRARIES ${target})
+  install(TARGETS ${target} EXPORT lcache
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+                  COMPONENT runtime NAMELINK_COMPONENT development)
+endfunction()
+
+# lcache_install_headers(<file or directory/>...): public headers, into the
+# development component.  tests/abi compiles each one alone under strict
+# warnings and reads only their types into the ABI baselines.
+function(lcache_install_headers)
+  foreach(item IN LISTS ARGN)
+    get_filename_component(path ${item} ABSOLUTE)
+    if(item MATCHES "/$")
+      install(DIRECTORY ${item} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+              COMPONENT development FILES_MATCHING PATTERN "*.h")
+      file(GLOB headers ${path}/*.h)
+      set_property(GLOBAL APPEND PROPERTY LCACHE_PUBLIC_INCLUDE_DIRS ${path})
+    else()
+      install(FILES ${item} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+      set(headers ${path})
+      get_filename_component(dir ${path} DIRECTORY)
+      set_property(GLOBAL APPEND PROPERTY LCACHE_PUBLIC_INCLUDE_DIRS ${dir})
+    endif()
+    set_property(GLOBAL APPEND PROPERTY LCACHE_PUBLIC_HEADERS ${headers})
+  endforeach()
+endfunction()
+
+# lcache_install_pkgconfig(<template.pc.in> <component>): a pkg-config file,
+# configured with the project's variables.
+function(lcache_install_pkgconfig template component)
+  get_filename_component(name ${template} NAME_WLE)
+  configure_file(${template} ${CMAKE_CURRENT_BINARY_DIR}/${name} @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT ${component})
+endfunction()
