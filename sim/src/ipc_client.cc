@@ -10,7 +10,12 @@
 
 namespace sim::ipc {
 
-Client Client::connect(const std::string &path) {
+Client::Client(int fd, std::chrono::milliseconds timeout) : channel_(fd), timeout_(timeout) {
+    await_answer(Clock::now() + timeout_);
+    results().expect_end();
+}
+
+Client Client::connect(const std::string &path, std::chrono::milliseconds timeout) {
     sockaddr_un address;
     const int fd = unix_socket(path, address);
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
@@ -18,32 +23,54 @@ Client Client::connect(const std::string &path) {
         close(fd);
         throw LinkError("cannot connect to " + path + ": " + std::strerror(error));
     }
-    return Client(fd);
+    return Client(fd, timeout);
 }
 
-Reader Client::transact(Writer &request) {
-    if (!failure_.empty())
-        throw LinkError(failure_);
+void Client::await_answer(Clock::time_point deadline) {
     try {
-        channel_.send(request);
-        auto answer = channel_.receive();
+        auto answer = channel_.receive(deadline);
         if (!answer)
             throw LinkError("the switch server closed the link");
         answer_ = std::move(*answer);
+    } catch (const LinkTimeout &) {
+        failure_ = "the switch server did not answer within " + std::to_string(timeout_.count()) +
+                   " ms";
+        throw LinkTimeout(failure_);
     } catch (const LinkError &e) {
         failure_ = e.what();
         throw;
     }
+}
+
+Reader Client::results() {
     Reader reader(answer_);
     uint8_t code = 0;
     get(reader, code);
     if (code == static_cast<uint8_t>(Answer::ok))
         return reader;
+    if (code >= kAnswerCount) {
+        failure_ = "the switch server answered with unknown code " + std::to_string(code);
+        throw LinkError(failure_);
+    }
     std::string message;
     get(reader, message);
     if (code == static_cast<uint8_t>(Answer::refused))
         throw ModelError(message);
-    throw LinkError("the switch server failed: " + message);
+    throw LinkError("the switch server: " + message);
+}
+
+Reader Client::transact(Writer &request) {
+    if (!failure_.empty())
+        throw LinkError(failure_);
+    const Clock::time_point deadline = Clock::now() + timeout_;
+    try {
+        channel_.send(request, deadline);
+    } catch (const LinkError &e) {
+        failure_ = e.what();
+        throw;
+    }
+    await_answer(deadline);
+    return results();
 }
 
 void Client::build(const std::optional<LeafOptions> &leaf) {

@@ -4,6 +4,7 @@
 // reached in a real switch operating system.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,12 +13,19 @@
 
 namespace sim::ipc {
 
+// How long a client waits for the server's greeting and for each answer
+// unless told otherwise.
+inline constexpr std::chrono::milliseconds kDefaultAnswerTimeout{10000};
+
 class Client {
   public:
-    // `fd`: a connected Unix stream socket, owned from now on.
-    explicit Client(int fd) : channel_(fd) {}
+    // `fd`: a connected Unix stream socket, owned from now on.  Waits for
+    // the server's greeting; throws LinkError when it refuses this client
+    // or does not greet within `timeout`, the limit of every answer after.
+    explicit Client(int fd, std::chrono::milliseconds timeout = kDefaultAnswerTimeout);
     // Connects to a server listening at `path`; throws LinkError.
-    static Client connect(const std::string &path);
+    static Client connect(const std::string &path,
+                          std::chrono::milliseconds timeout = kDefaultAnswerTimeout);
 
     // Replaces the served switch by a leaf built with `leaf`, or by an
     // empty switch.  Throws ModelError when the leaf does not fit.
@@ -35,7 +43,13 @@ class Client {
     const std::string &failure() const { return failure_; }
 
   private:
+    // The next answer's frame, within the timeout; records a failure.
+    void await_answer(Clock::time_point deadline);
+    // The reader past an ok code; throws for the other codes.
+    Reader results();
+
     Channel channel_;
+    std::chrono::milliseconds timeout_;
     std::vector<uint8_t> answer_;
     std::string failure_;
 };
