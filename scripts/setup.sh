@@ -9,6 +9,7 @@ packages=(
   googletest libbenchmark-dev                     # tests and benchmarks
   binutils                                        # nm / readelf ABI checks
   libcli11-dev                                    # the tools' command lines
+  nlohmann-json3-dev                              # the tool's JSON summary
   libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines
   gnuplot-nox valgrind                            # the benchmark plot and profile
   clang libclang-rt-14-dev                        # the fuzzer (valgrind: memory checking)
