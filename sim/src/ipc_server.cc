@@ -26,59 +26,6 @@
 namespace sim::ipc {
 namespace {
 
-// Every PeerBackend call, by name: the server decodes each one's
-// arguments from its signature.
-#define SIM_IPC_PEER_FUNCTIONS(X)                                                                  \
-    X(netif_is_switchport)                                                                         \
-    X(netif_is_linkup)                                                                             \
-    X(netif_is_protoup)                                                                            \
-    X(netif_is_ethernet)                                                                           \
-    X(netif_is_vlan)                                                                               \
-    X(netif_is_loopback)                                                                           \
-    X(netif_is_native_p2p)                                                                         \
-    X(netif_is_null0)                                                                              \
-    X(netif_is_switching_enabled_on_iod)                                                           \
-    X(netif_is_mgmtether)                                                                          \
-    X(netif_is_super_802_3ad)                                                                      \
-    X(netif_is_gre_tunnel)                                                                         \
-    X(netif_is_stretch_tunnel)                                                                     \
-    X(netif_is_mpls_tunnel)                                                                        \
-    X(netif_is_6to4_tunnel)                                                                        \
-    X(netif_get_if_mtu)                                                                            \
-    X(netif_get_if_encaptype)                                                                      \
-    X(netif_get_if_vlanid)                                                                         \
-    X(netif_get_sub_interface_parent)                                                              \
-    X(netif_get_vlan_info)                                                                         \
-    X(netif_get_if_src_mac_addr)                                                                   \
-    X(netif_is_if_mac_addr)                                                                        \
-    X(netif_get_if_name)                                                                           \
-    X(netif_get_private_data)                                                                      \
-    X(netif_get_extension)                                                                         \
-    X(netif_is_extension_set)                                                                      \
-    X(netif_get_iod_frm_ifindex)                                                                   \
-    X(netif_get_ifindex_frm_iod)                                                                   \
-    X(netif_get_ifindex_name)                                                                      \
-    X(netif_get_ifindex_port_mode_list)                                                            \
-    X(agg_get_pc_info)                                                                             \
-    X(agg_get_pc_mbr_ifidx_from_rbh)                                                               \
-    X(dmap_lib_si_to_ifidx)                                                                        \
-    X(dmap_lib_ifidx_to_di)                                                                        \
-    X(dmap_lib_bd_to_di)                                                                           \
-    X(lifsvc_query_ifindex_to_lif)                                                                 \
-    X(lifsvc_query_lif_to_ifindex)                                                                 \
-    X(rtctx_if_get_context_id)                                                                     \
-    X(rtctx_if_get_table_id)                                                                       \
-    X(vlan_get_bd)                                                                                 \
-    X(vlan_get_bd_and_primary_vlan)                                                                \
-    X(hostctl_slice_get)                                                                           \
-    X(if_index_get_type)                                                                           \
-    X(phyport_gldb_get_ifindex_port_mode)
-
-#define SIM_IPC_COUNT(name) +1
-static_assert(0 SIM_IPC_PEER_FUNCTIONS(SIM_IPC_COUNT) == kPeerFnCount,
-              "the server answers every peer function");
-#undef SIM_IPC_COUNT
-
 template <class Result, class... Args>
 void answer(Result (PeerBackend::*method)(Args...), PeerBackend &backend, Reader &in, Writer &out) {
     std::tuple<std::remove_cvref_t<Args>...> args;
@@ -91,9 +38,9 @@ void answer(Result (PeerBackend::*method)(Args...), PeerBackend &backend, Reader
 
 void answer_peer_call(PeerFn fn, PeerBackend &backend, Reader &in, Writer &out) {
     switch (fn) {
-#define SIM_IPC_ANSWER(name)                                                                       \
+#define SIM_IPC_ANSWER(name, ...)                                                                  \
     case PeerFn::name: answer(&PeerBackend::name, backend, in, out); return;
-        SIM_IPC_PEER_FUNCTIONS(SIM_IPC_ANSWER)
+        SIM_PEER_FUNCTIONS(SIM_IPC_ANSWER)
 #undef SIM_IPC_ANSWER
     }
 }
