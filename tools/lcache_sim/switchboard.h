@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/ipc_change.h"
+#include "sim/change.h"
 #include "sim/leaf.h"
 
 namespace lcsim {

@@ -22,7 +22,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "sim/ipc_change.h"
+#include "sim/change.h"
 #include "sim/leaf.h"
 #include "sim/peer_backend.h"
 #include "sim/peer_fn.h"
