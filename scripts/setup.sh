@@ -10,6 +10,7 @@ packages=(
   binutils abigail-tools                          # nm / readelf / abidiff ABI checks
   dpkg-dev file man-db groff-base                 # Debian packages, manual pages
   libcli11-dev                                    # the tools' command lines
+  nlohmann-json3-dev                              # the tool's JSON summary
   libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines
   libmnl-dev libmnl-dev:i386                      # the Linux peers (rtnetlink), both targets
   gnuplot-nox valgrind                            # the benchmark plot and profile

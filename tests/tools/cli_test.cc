@@ -1,7 +1,11 @@
 // Argument handling of lcache-sim: help is complete, and every misuse
 // stops with status 2 and a message naming what was wrong.
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include "tool_process.h"
 
@@ -9,6 +13,12 @@ namespace lcsimtest {
 namespace {
 
 using ::testing::HasSubstr;
+
+TEST(LcacheSimCli, TellsItsVersion) {
+    const ToolRun run = run_tool({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out, ::testing::StartsWith("lcache-sim "));
+}
 
 TEST(LcacheSimCli, HelpListsTheSubcommands) {
     const ToolRun run = run_tool({"--help"});
@@ -36,10 +46,12 @@ void PrintTo(const Misuse &misuse, std::ostream *os) { *os << misuse.name; }
 
 class LcacheSimMisuse : public ::testing::TestWithParam<Misuse> {};
 
-TEST_P(LcacheSimMisuse, StopsWithStatusTwo) {
+// One line, at once: nothing is built or started first.
+TEST_P(LcacheSimMisuse, StopsWithStatusTwoAndOneLine) {
     const ToolRun run = run_tool(GetParam().args);
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.err, HasSubstr(GetParam().message));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.out, "");
 }
 
@@ -56,17 +68,44 @@ INSTANTIATE_TEST_SUITE_P(
                       Misuse{"LeafTooSmall", {"run", "--ports", "2"}, "cannot hold"},
                       Misuse{"SocketWithoutIpc", {"run", "--socket", "/tmp/x"}, "--peers ipc"},
                       Misuse{"ReplayWithoutFile", {"replay"}, "file is required"},
-                      Misuse{"MissingScenario", {"replay", "/nonexistent/scenario"}, "cannot open"},
-                      Misuse{"ServeWithoutSocket", {"serve"}, "--socket is required"}),
+                      Misuse{"MissingScenario",
+                             {"replay", "/nonexistent/scenario"},
+                             "cannot open /nonexistent/scenario: No such file or directory"},
+                      Misuse{"ReplayOfADirectory", {"replay", "/"}, "cannot open /: Is a directory"},
+                      Misuse{"ServeWithoutSocket", {"serve"}, "--socket is required"},
+                      Misuse{"ServeOnEmptyPath", {"serve", "--socket", ""}, "path is empty"},
+                      Misuse{"ServeOnLongPath",
+                             {"serve", "--socket", "/tmp/" + std::string(120, 's')},
+                             "path is longer than 107 bytes"},
+                      Misuse{"RunOnEmptySocket",
+                             {"run", "--peers", "ipc", "--socket", ""},
+                             "path is empty"},
+                      Misuse{"SeedPastSixtyFourBits",
+                             {"run", "--seed", "99999999999999999999"},
+                             "--seed: expected a number from 0 to 18446744073709551615"},
+                      Misuse{"QueriesPastSixtyFourBits",
+                             {"run", "--queries", "18446744073709551616"},
+                             "--queries"},
+                      Misuse{"PortsPastThirtyTwoBits", {"run", "--ports", "4294967296"}, "--ports"},
+                      Misuse{"FirstVlanPastSixteenBits", {"run", "--first-vlan", "65536"},
+                             "--first-vlan"},
+                      Misuse{"NanShare", {"run", "--hot-fraction", "nan"}, "not 'nan'"},
+                      Misuse{"ZeroTimeout", {"run", "--ipc-timeout", "0"}, "--ipc-timeout"},
+                      Misuse{"LoopbacksPastTheirBound",
+                             {"run", "--loopbacks", "4294967295"},
+                             "a leaf holds at most 1024 loopbacks, not 4294967295"},
+                      Misuse{"PortChannelsPastTheirBound",
+                             {"run", "--port-channels", "5000", "--members", "0"},
+                             "at most 4096 port-channels"},
+                      Misuse{"TablePastItsBound",
+                             {"run", "--table-size", "4294967295"},
+                             "a table holds at most 1048576 buckets"}),
     [](const auto &misuse) { return std::string(misuse.param.name); });
 
-// The value of "key": N in the JSON summary (one key per line).
+// The value of "key": N in the JSON summary.
 long long json_number(const std::string &json, const std::string &key) {
-    const std::string marker = "\"" + key + "\": ";
-    const size_t at = json.find(marker);
-    if (at == std::string::npos)
-        return -1;
-    return std::stoll(json.substr(at + marker.size()));
+    const auto summary = nlohmann::json::parse(json);
+    return summary.contains(key) ? summary[key].get<long long>() : -1;
 }
 
 TEST(LcacheSimCli, RunSchedulesChangesAndFlushesBeforeTheLastQuery) {
@@ -77,6 +116,7 @@ TEST(LcacheSimCli, RunSchedulesChangesAndFlushesBeforeTheLastQuery) {
     EXPECT_EQ(json_number(run.out, "model_changes"), 19);
     EXPECT_EQ(json_number(run.out, "flushes"), 3);
     EXPECT_EQ(json_number(run.out, "disagreements"), 0);
+    EXPECT_EQ(nlohmann::json::parse(run.out)["disagreeing_answers"], nlohmann::json::array());
 }
 
 TEST(LcacheSimCli, MaskOptionsReplaceTheProfilesAndTakeHex) {

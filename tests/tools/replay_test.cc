@@ -87,7 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"UnknownQuery", "query speed Ethernet1/1", "no query named 'speed'"},
         BadLine{"RefusedByTheSwitch", "remove Ethernet1/8",
                 "Ethernet1/8 is a member of port-channel1"},
-        BadLine{"BadWord", "link Ethernet1/1 sideways", "expected 'up' or 'down', not 'sideways'"}),
+        BadLine{"BadWord", "link Ethernet1/1 sideways", "expected 'up' or 'down', not 'sideways'"},
+        BadLine{"LeafPastItsBound", "leaf loopbacks=4294967295",
+                "a leaf holds at most 1024 loopbacks, not 4294967295"},
+        BadLine{"TablePastItsBound", "init table-size=4294967295",
+                "a table holds at most 1048576 buckets, not 4294967295"}),
     [](const auto &bad) { return std::string(bad.param.name); });
 
 } // namespace

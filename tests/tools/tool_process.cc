@@ -3,6 +3,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -122,6 +124,7 @@ std::optional<int> ToolProcess::wait_for_exit(std::chrono::milliseconds timeout)
 }
 
 void ToolProcess::kill_now() { kill(pid_, SIGKILL); }
+void ToolProcess::stop() { kill(pid_, SIGTERM); }
 
 ToolRun run_tool(const std::vector<std::string> &args) { return ToolProcess(args).wait(); }
 
@@ -156,6 +159,19 @@ bool gone(pid_t pid) {
     // pid (command) state ...: the command may hold blanks and parentheses.
     const size_t close = line.rfind(')');
     return close == std::string::npos || line.substr(close + 2, 1) == "Z";
+}
+
+bool accepting(const std::string &path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    path.copy(address.sun_path, path.size());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool taken =
+        connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    close(fd);
+    return taken;
 }
 
 TempDir::TempDir() {

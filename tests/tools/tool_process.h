@@ -33,6 +33,8 @@ class ToolProcess {
     // not read meanwhile, so it must not write much.
     std::optional<int> wait_for_exit(std::chrono::milliseconds timeout);
     void kill_now();
+    // Asks it to stop (SIGTERM).
+    void stop();
     pid_t pid() const { return pid_; }
 
   private:
@@ -53,6 +55,8 @@ std::vector<pid_t> processes_mentioning(const std::string &text);
 std::vector<pid_t> children_of(pid_t pid);
 // True once `pid` has exited (a zombie is not running either).
 bool gone(pid_t pid);
+// True once a server listens at `path`: a connection is taken.
+bool accepting(const std::string &path);
 std::string examples_dir();
 
 // A directory of its own under the system's temporary directory, removed

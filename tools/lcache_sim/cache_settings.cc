@@ -2,6 +2,7 @@
 #include "cache_settings.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace lcsim {
 namespace {
@@ -76,6 +77,9 @@ const std::vector<std::string> &profile_names() {
 
 lcache_attr make_attributes(const CacheSettings &s) {
     const Profile &p = find_profile(s.profile);
+    if (s.table_size > kMaxTableSize)
+        throw std::invalid_argument("a table holds at most " + std::to_string(kMaxTableSize) +
+                                    " buckets, not " + std::to_string(s.table_size));
     lcache_attr a{};
     a.table_size = s.table_size;
     a.sync_mask = s.sync_mask.value_or(p.sync);

@@ -11,6 +11,10 @@
 
 namespace lcsim {
 
+// Buckets per table: the cache allocates them all at lcache_init, and its
+// diagnostics walk them all.
+inline constexpr uint32_t kMaxTableSize = 1u << 20;
+
 struct CacheSettings {
     std::string profile = "full";
     // Each replaces the profile's mask when given.
@@ -26,7 +30,8 @@ struct CacheSettings {
 // "full", "l2", "minimal".
 const std::vector<std::string> &profile_names();
 
-// Throws std::invalid_argument for a profile that does not exist.
+// Throws std::invalid_argument for a profile that does not exist or a
+// table size above kMaxTableSize.
 lcache_attr make_attributes(const CacheSettings &settings);
 
 } // namespace lcsim

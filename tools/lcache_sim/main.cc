@@ -7,24 +7,60 @@
 //   lcache-sim serve --socket P  the simulated switch as a server process
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <limits>
+#include <string_view>
+#include <type_traits>
 
 #include "queries.h"
 #include "replay.h"
 #include "run.h"
+#include "sim/ipc_protocol.h"
 #include "sim/ipc_server.h"
 
 namespace {
 
 using lcsim::PeerMode;
 
-// CLI11 reads "-1" into an unsigned option as its two's complement.
-const CLI::Validator kNotNegative(
+// A count or a number of `T`: decimal, or hexadecimal after "0x".  CLI11
+// alone would read "-1" as its two's complement and clamp what is too
+// large to the type's maximum.
+template <class T> CLI::Validator fits() {
+    return CLI::Validator(
+        [](std::string &text) {
+            std::string_view digits = text;
+            int base = 10;
+            if (digits.starts_with("0x") || digits.starts_with("0X")) {
+                digits.remove_prefix(2);
+                base = 16;
+            }
+            T value{};
+            const auto [end, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+            if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+                return "expected a number from 0 to " +
+                       std::to_string(std::numeric_limits<T>::max()) + ", not '" + text + "'";
+            return std::string();
+        },
+        "", "fits");
+}
+
+// A share: a number from 0 to 1 (NaN is none).
+const CLI::Validator kShare(
     [](std::string &text) {
-        return text.starts_with('-') ? std::string("expected a number of 0 or more") : "";
+        char *end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || *end != '\0' || !(value >= 0.0 && value <= 1.0))
+            return "expected a share from 0 to 1, not '" + text + "'";
+        return std::string();
     },
-    "", "not negative");
+    "0-1", "share");
+
+const CLI::Validator kSocketPath(
+    [](std::string &path) { return sim::ipc::socket_path_problem(path); }, "PATH", "socket path");
 
 // The --peers words, read into a PeerMode once parsing is done.
 struct PeerChoice {
@@ -32,7 +68,8 @@ struct PeerChoice {
     PeerMode mode() const { return word == "ipc" ? PeerMode::ipc : PeerMode::inproc; }
 };
 
-void add_peer_options(CLI::App *cmd, PeerChoice &peers, std::string &socket) {
+void add_peer_options(CLI::App *cmd, PeerChoice &peers, std::string &socket,
+                      uint32_t &timeout_ms) {
     cmd->add_option("--peers", peers.word,
                     "How peer calls reach the switch: inproc (a call into the model) or ipc "
                     "(a request and an answer over a Unix socket to a server process)")
@@ -40,23 +77,34 @@ void add_peer_options(CLI::App *cmd, PeerChoice &peers, std::string &socket) {
         ->capture_default_str();
     cmd->add_option("--socket", socket,
                     "With --peers ipc: the socket of a server started with `lcache-sim serve`, "
-                    "instead of a server process of its own");
+                    "instead of a server process of its own")
+        ->check(kSocketPath);
+    cmd->add_option("--ipc-timeout", timeout_ms,
+                    "With --peers ipc: milliseconds to wait for each answer before giving up on "
+                    "the server (1 to 3600000)")
+        ->check(fits<uint32_t>())
+        ->check(CLI::Range(1u, 3600000u))
+        ->capture_default_str();
 }
 
 void add_switch_options(CLI::App *cmd, sim::LeafOptions &leaf) {
-    auto count = [&](const char *name, auto &field, const char *help) {
+    auto count = [&](const char *name, auto &field, std::string help) {
         cmd->add_option(name, field, help)
-            ->check(kNotNegative)
+            ->check(fits<std::remove_reference_t<decltype(field)>>())
             ->capture_default_str()
             ->group("Switch");
     };
-    count("--ports", leaf.ethernet_ports, "Ethernet ports");
-    count("--port-channels", leaf.port_channels, "Port-channels, each made of the last ports");
-    count("--members", leaf.members_per_channel, "Member ports per port-channel");
-    count("--vlans", leaf.vlans, "VLANs, each with its VLAN interface");
-    count("--first-vlan", leaf.first_vlan, "The first VLAN's number");
-    count("--subinterfaces", leaf.subinterfaces, "Routed ports, each with one sub-interface");
-    count("--loopbacks", leaf.loopbacks, "Loopback interfaces");
+    auto most = [](uint32_t max) { return " (at most " + std::to_string(max) + ")"; };
+    count("--ports", leaf.ethernet_ports, "Ethernet ports" + most(sim::kMaxLeafPorts));
+    count("--port-channels", leaf.port_channels,
+          "Port-channels, each made of the last ports" + most(sim::kMaxLeafPortChannels));
+    count("--members", leaf.members_per_channel,
+          "Member ports per port-channel (all of them fit in the ports)");
+    count("--vlans", leaf.vlans, "VLANs, each with its VLAN interface" + most(sim::kMaxLeafVlans));
+    count("--first-vlan", leaf.first_vlan, "The first VLAN's number (the last is at most 4094)");
+    count("--subinterfaces", leaf.subinterfaces,
+          "Routed ports, each with one sub-interface" + most(sim::kMaxLeafSubinterfaces));
+    count("--loopbacks", leaf.loopbacks, "Loopback interfaces" + most(sim::kMaxLeafLoopbacks));
     cmd->add_flag("!--no-mgmt", leaf.management, "Leave out the management port")->group("Switch");
 }
 
@@ -68,15 +116,17 @@ void add_cache_options(CLI::App *cmd, lcsim::CacheSettings &cache) {
         ->capture_default_str()
         ->group("Cache");
     auto mask = [&](const char *name, std::optional<uint32_t> &field, const char *help) {
-        cmd->add_option(name, field, help)->check(kNotNegative)->group("Cache");
+        cmd->add_option(name, field, help)->check(fits<uint32_t>())->group("Cache");
     };
     mask("--sync-mask", cache.sync_mask, "Attributes kept (replaces the profile's; 0x... for hex)");
     mask("--crit-mask", cache.crit_mask, "Attributes flush option 2 marks stale");
     mask("--med-mask", cache.med_mask, "Attributes flush option 1 marks stale");
     mask("--low-mask", cache.low_mask, "Attributes flush options 0 and 4+ mark stale");
     mask("--once-mask", cache.once_mask, "The mask the report shows as once");
-    cmd->add_option("--table-size", cache.table_size, "Buckets per table (0: the cache's 16384)")
-        ->check(kNotNegative)
+    cmd->add_option("--table-size", cache.table_size,
+                    "Buckets per table (0: the cache's 16384; at most " +
+                        std::to_string(lcsim::kMaxTableSize) + ")")
+        ->check(fits<uint32_t>())
         ->capture_default_str()
         ->group("Cache");
     cmd->add_flag("--l3-track", cache.l3_track, "L3 notifications create and remove entries")
@@ -86,7 +136,7 @@ void add_cache_options(CLI::App *cmd, lcsim::CacheSettings &cache) {
 void add_workload_options(CLI::App *cmd, lcsim::WorkloadOptions &w) {
     auto count = [&](const char *name, auto &field, const char *help) {
         cmd->add_option(name, field, help)
-            ->check(kNotNegative)
+            ->check(fits<std::remove_reference_t<decltype(field)>>())
             ->capture_default_str()
             ->group("Workload");
     };
@@ -95,11 +145,11 @@ void add_workload_options(CLI::App *cmd, lcsim::WorkloadOptions &w) {
     count("--change-every", w.change_every, "Queries between two model changes (0: none)");
     count("--flush-every", w.flush_every, "Queries between two flushes (0: none)");
     cmd->add_option("--hot-fraction", w.hot_fraction, "Share of the interfaces that are hot")
-        ->check(CLI::Range(0.0, 1.0))
+        ->check(kShare)
         ->capture_default_str()
         ->group("Workload");
     cmd->add_option("--hot-share", w.hot_share, "Share of the queries asked about hot interfaces")
-        ->check(CLI::Range(0.0, 1.0))
+        ->check(kShare)
         ->capture_default_str()
         ->group("Workload");
 }
@@ -111,7 +161,7 @@ CLI::App *add_run_command(CLI::App &app, lcsim::RunOptions &run, PeerChoice &pee
     add_switch_options(cmd, run.leaf);
     add_cache_options(cmd, run.cache);
     add_workload_options(cmd, run.workload);
-    add_peer_options(cmd, peers, run.socket);
+    add_peer_options(cmd, peers, run.socket, run.ipc_timeout_ms);
     cmd->add_flag("--json", run.json, "Print only the summary, as JSON");
     cmd->add_flag("!--no-report", run.report, "Leave out the cache's report");
     cmd->add_flag("!--no-progress", run.progress, "No progress bar, even on a terminal");
@@ -127,7 +177,7 @@ CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay, PeerCh
     for (const lcsim::QueryKind &kind : lcsim::query_kinds())
         kinds += std::string(kinds.empty() ? "" : " ") + kind.name;
     cmd->footer(
-        "Scenario lines (# starts a comment):\n"
+        "Scenario lines (# starts a comment; at most 4096 characters):\n"
         "  leaf [ports=N port-channels=N members=N vlans=N first-vlan=N subinterfaces=N\n"
         "       loopbacks=N mgmt=yes|no slice=N] | empty\n"
         "  add ethernet M/P | mgmt N | port-channel N | vlan V | vlan-interface V |\n"
@@ -145,15 +195,19 @@ CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay, PeerCh
         "  dump | dump entries | dump IF | dump vlan V\n"
         "KIND: " +
         kinds);
-    add_peer_options(cmd, peers, replay.socket);
+    add_peer_options(cmd, peers, replay.socket, replay.ipc_timeout_ms);
     return cmd;
 }
 
 CLI::App *add_serve_command(CLI::App &app, std::string &socket) {
     CLI::App *cmd = app.add_subcommand(
-        "serve", "Serve the simulated switch on a Unix socket to one client (run or replay "
-                 "with --peers ipc --socket PATH); exits when that client goes away");
-    cmd->add_option("--socket", socket, "Where to listen")->required();
+        "serve", "Serve the simulated switch on a Unix socket (run or replay with --peers ipc "
+                 "--socket PATH), one client at a time, each on a new empty switch; a client "
+                 "that connects meanwhile is turned away.  Stops on SIGINT or SIGTERM");
+    cmd->add_option("--socket", socket,
+                    "Where to listen; a socket file left there by a killed server is replaced")
+        ->required()
+        ->check(kSocketPath);
     return cmd;
 }
 
@@ -170,6 +224,10 @@ int serve(const std::string &socket) {
 
 int main(int argc, char **argv) {
     CLI::App app{"A simulated switch driven through liblcache"};
+    app.set_version_flag("--version", "lcache-sim " LCSIM_VERSION);
+    app.failure_message([](const CLI::App *, const CLI::Error &e) {
+        return "lcache-sim: " + std::string(e.what()) + " (see --help)\n";
+    });
     app.require_subcommand(1);
     lcsim::RunOptions run;
     lcsim::ReplayOptions replay;

@@ -17,14 +17,12 @@ constexpr int kWidth = 40;
 } // namespace
 
 Progress::Progress(uint64_t total, bool wanted)
-    : total_(total), enabled_(wanted && total > 0 && isatty(STDOUT_FILENO)), start_(Clock::now()),
+    : total_(total), enabled_(wanted && total > 0 && isatty(STDERR_FILENO)), start_(Clock::now()),
       last_draw_(start_) {}
 
 Progress::~Progress() {
-    if (drawn_) {
-        std::fputs("\r\033[K", stdout);
-        std::fflush(stdout);
-    }
+    if (drawn_)
+        std::fputs("\r\033[K", stderr);
 }
 
 void Progress::update(uint64_t done) {
@@ -35,12 +33,13 @@ void Progress::update(uint64_t done) {
         return;
     last_draw_ = now;
     drawn_ = true;
-    const auto filled = static_cast<int>(done * kWidth / total_);
-    std::printf("\r[%.*s%*s] %3d%%  %llu/%llu queries", filled,
-                "########################################", kWidth - filled, "",
-                static_cast<int>(done * 100 / total_), static_cast<unsigned long long>(done),
-                static_cast<unsigned long long>(total_));
-    std::fflush(stdout);
+    // In floating point: done * kWidth may not fit 64 bits.
+    const double part = static_cast<double>(done) / static_cast<double>(total_);
+    const auto filled = static_cast<int>(part * kWidth);
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %llu/%llu queries", filled,
+                 "########################################", kWidth - filled, "",
+                 static_cast<int>(part * 100), static_cast<unsigned long long>(done),
+                 static_cast<unsigned long long>(total_));
 }
 
 } // namespace lcsim

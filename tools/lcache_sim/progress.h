@@ -1,5 +1,6 @@
-// A progress bar for long runs, drawn on standard output when that is a
-// terminal, and only once a run has taken long enough to want one.
+// A progress bar for long runs, drawn on standard error when that is a
+// terminal, and only once a run has taken long enough to want one; standard
+// output stays the report's.
 #pragma once
 
 #include <chrono>

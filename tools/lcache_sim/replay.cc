@@ -1,7 +1,11 @@
 // The scenario interpreter: reading the file, the commands, the output.
 #include "replay.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <optional>
 
@@ -129,42 +133,77 @@ const std::map<std::string, Replayer::Handler, std::less<>> Replayer::kCommands 
 
 namespace {
 
+// A line longer than this is not a scenario's: it is refused rather than
+// held in memory whole.
+constexpr size_t kMaxLineLength = 4096;
+
+// The next line, without its end; false at the end of the file.
+bool read_line(std::istream &in, std::string &line) {
+    line.clear();
+    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        if (c == '\n')
+            return true;
+        if (line.size() == kMaxLineLength)
+            throw ScenarioError("a line is longer than " + std::to_string(kMaxLineLength) +
+                                " characters");
+        line.push_back(static_cast<char>(c));
+    }
+    return !line.empty();
+}
+
 // Carries out every line; a line that fails stops the scenario.
 void play(std::istream &in, Replayer &replayer, const std::string &file) {
     std::string text;
-    int line = 0;
-    while (std::getline(in, text)) {
-        ++line;
-        const std::vector<std::string> words = split_words(text);
-        if (words.empty()) {
-            const size_t start = text.find_first_not_of(" \t\r");
-            std::printf("%s\n", start == std::string::npos ? "" : text.substr(start).c_str());
-            continue;
-        }
-        std::string echo = ">";
-        for (const std::string &w : words)
-            echo += " " + w;
-        std::printf("%s\n", echo.c_str());
-        try {
+    int line = 1;
+    auto where = [&] { return file + ":" + std::to_string(line) + ": "; };
+    try {
+        for (; read_line(in, text); ++line) {
+            const std::vector<std::string> words = split_words(text);
+            if (words.empty()) {
+                const size_t start = text.find_first_not_of(" \t\r");
+                std::printf("%s\n", start == std::string::npos ? "" : text.substr(start).c_str());
+                continue;
+            }
+            std::string echo = ">";
+            for (const std::string &w : words)
+                echo += " " + w;
+            std::printf("%s\n", echo.c_str());
             replayer.carry_out(words);
-        } catch (const ScenarioError &e) {
-            throw ScenarioError(file + ":" + std::to_string(line) + ": " + e.what());
-        } catch (const sim::ModelError &e) {
-            throw ScenarioError(file + ":" + std::to_string(line) + ": " + e.what());
         }
+    } catch (const ScenarioError &e) {
+        throw ScenarioError(where() + e.what());
+    } catch (const sim::ModelError &e) {
+        throw ScenarioError(where() + e.what());
     }
+    if (in.bad())
+        throw ScenarioError(where() + "cannot read it any further");
+}
+
+// Why `file` cannot be read as a scenario, or empty once `in` has it open.
+std::string open_scenario(const std::string &file, std::ifstream &in) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return std::strerror(EISDIR);
+    errno = 0;
+    in.open(file);
+    if (!in)
+        return std::strerror(errno != 0 ? errno : EIO);
+    return "";
 }
 
 } // namespace
 
 int replay(const ReplayOptions &options) {
-    std::ifstream in(options.file);
-    if (!in) {
-        std::fprintf(stderr, "lcache-sim: cannot open %s\n", options.file.c_str());
+    std::ifstream in;
+    if (const std::string problem = open_scenario(options.file, in); !problem.empty()) {
+        std::fprintf(stderr, "lcache-sim: cannot open %s: %s\n", options.file.c_str(),
+                     problem.c_str());
         return kExitBadInput;
     }
     try {
-        auto board = open_switchboard(options.peers, options.socket);
+        auto board = open_switchboard(options.peers, options.socket, options.ipc_timeout_ms);
         Replayer replayer(*board);
         play(in, replayer, options.file);
         std::printf("= %llu queries, %llu disagreeing\n",

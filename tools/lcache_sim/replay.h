@@ -22,11 +22,13 @@ struct ReplayOptions {
     std::string file;
     PeerMode peers = PeerMode::inproc;
     std::string socket;
+    uint32_t ipc_timeout_ms = kDefaultIpcTimeoutMs;
 };
 
 // The exit status: 0, kExitDisagreement when an answer disagreed with the
-// peer's, kExitBadInput (with "file:line: message" on standard error) for
-// a line that cannot be carried out.
+// peer's, kExitBadInput for a file that cannot be read (with the reason) or
+// a line that cannot be carried out (with "file:line: message" on standard
+// error).
 int replay(const ReplayOptions &options);
 
 } // namespace lcsim

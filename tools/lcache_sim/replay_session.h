@@ -13,7 +13,7 @@
 
 #include "queries.h"
 #include "replay_syntax.h"
-#include "sim/ipc_change.h"
+#include "sim/change.h"
 #include "switchboard.h"
 
 namespace lcsim {

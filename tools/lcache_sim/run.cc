@@ -38,14 +38,6 @@ uint64_t mix(uint64_t digest, uint64_t value) {
     return (digest ^ value) * 0x100000001b3u + (value >> 29);
 }
 
-std::string describe(const Query &q, const Answer &cached, const Answer &direct) {
-    char keys[64];
-    std::snprintf(keys, sizeof keys, " iod %u ifindex 0x%x vlan %u: ", q.target.iod,
-                  q.target.ifindex, q.target.vlan);
-    return q.kind->function + std::string(keys) + "cache " + q.kind->show(cached) + ", peer " +
-           q.kind->show(direct);
-}
-
 // The cache for the length of a run, cleaned up however the run ends.
 class CacheSession {
   public:
@@ -125,7 +117,8 @@ class Runner {
             return;
         const Answer cached = q.kind->cached(q.target);
         const Answer direct = q.kind->direct(q.target);
-        stats_.first_disagreements.push_back(describe(q, cached, direct));
+        stats_.first_disagreements.push_back(
+            {q.kind->function, q.target, q.kind->show(cached), q.kind->show(direct)});
     }
 
     void handle(const Event &event) {
@@ -180,7 +173,8 @@ void prepare(Switchboard &board, const lcache_attr &attr) {
 int run(const RunOptions &options) {
     try {
         const lcache_attr attr = make_attributes(options.cache);
-        auto board = open_switchboard(options.peers, options.socket);
+        sim::check_leaf_options(options.leaf);
+        auto board = open_switchboard(options.peers, options.socket, options.ipc_timeout_ms);
         board->build(options.leaf);
         prepare(*board, attr);
         const CacheSession cache(attr);

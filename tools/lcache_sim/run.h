@@ -16,9 +16,10 @@ struct RunOptions {
     WorkloadOptions workload;
     PeerMode peers = PeerMode::inproc;
     std::string socket; // with ipc: a standalone server's socket
+    uint32_t ipc_timeout_ms = kDefaultIpcTimeoutMs;
     bool json = false;
     bool report = true;   // the cache's own report before the summary
-    bool progress = true; // the bar, when standard output is a terminal
+    bool progress = true; // the bar, when standard error is a terminal
 };
 
 // Exit statuses of the tool.

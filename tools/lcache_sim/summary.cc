@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace lcsim {
 namespace {
 
@@ -132,59 +134,65 @@ void print_summary(const RunStats &s, std::FILE *out) {
                  ull(s.vlan_memory.live_blocks), ull(s.vlan_memory.live_bytes),
                  ull(s.if_memory.peak_bytes + s.vlan_memory.peak_bytes));
     std::fprintf(out, "  answers disagreeing  %llu\n", ull(s.disagreements));
-    for (const std::string &d : s.first_disagreements)
-        std::fprintf(out, "    %s\n", d.c_str());
+    for (const Disagreement &d : s.first_disagreements)
+        std::fprintf(out, "    %s iod %u ifindex 0x%x vlan %u: cache %s, peer %s\n",
+                     d.function.c_str(), d.target.iod, d.target.ifindex, d.target.vlan,
+                     d.cached.c_str(), d.peer.c_str());
 }
 
 void print_json(const RunStats &s, std::FILE *out) {
-    std::fprintf(out, "{\n");
-    std::fprintf(out, "  \"peers\": \"%s\",\n", peers_text(s.peers));
-    std::fprintf(out, "  \"seed\": %llu,\n", ull(s.seed));
-    std::fprintf(out, "  \"profile\": \"%s\",\n", s.profile.c_str());
-    std::fprintf(out, "  \"sync_mask\": %u,\n", s.attr.sync_mask);
-    std::fprintf(out, "  \"interfaces\": %zu,\n", s.interfaces);
-    std::fprintf(out, "  \"vlans\": %zu,\n", s.vlans);
-    std::fprintf(out, "  \"queries\": %llu,\n", ull(s.queries));
-    std::fprintf(out, "  \"model_changes\": %llu,\n", ull(s.changes));
-    std::fprintf(out, "  \"notifications\": %llu,\n", ull(s.notifications));
-    std::fprintf(out, "  \"flushes\": %llu,\n", ull(s.flushes));
-    std::fprintf(out, "  \"families\": {\n");
+    using Json = nlohmann::ordered_json;
+    Json families = Json::object();
     for (size_t f = 0; f < kFamilyCount; ++f) {
         const FamilyFigures &ff = s.families[f];
-        std::fprintf(out,
-                     "    \"%s\": {\"queries\": %llu, \"hits\": %llu, \"misses\": %llu, "
-                     "\"hit_ratio\": %.4f}%s\n",
-                     family_name(static_cast<Family>(f)), ull(ff.queries), ull(ff.hits),
-                     ull(ff.misses), ratio(ff.hits, ff.hits + ff.misses),
-                     f + 1 < kFamilyCount ? "," : "");
+        families[family_name(static_cast<Family>(f))] = {
+            {"queries", ff.queries},
+            {"hits", ff.hits},
+            {"misses", ff.misses},
+            {"hit_ratio", ratio(ff.hits, ff.hits + ff.misses)}};
     }
-    std::fprintf(out, "  },\n");
-    std::fprintf(out, "  \"peer_calls_with_cache\": %llu,\n", ull(calls_with_cache(s)));
-    std::fprintf(out, "  \"peer_calls_by_queries\": %llu,\n", ull(s.calls_by_queries));
-    std::fprintf(out, "  \"peer_calls_by_notifications\": %llu,\n", ull(s.calls_by_notifications));
-    std::fprintf(out, "  \"peer_calls_by_flushes\": %llu,\n", ull(s.calls_by_flushes));
-    std::fprintf(out, "  \"peer_calls_without_cache\": %llu,\n", ull(s.calls_without_cache));
-    std::fprintf(out, "  \"peer_calls_by_function\": {");
-    const char *separator = "";
-    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn) {
-        if (s.calls_by_function[fn] == 0)
-            continue;
-        std::fprintf(out, "%s\"%s\": %llu", separator,
-                     sim::peer_fn_name(static_cast<sim::PeerFn>(fn)), ull(s.calls_by_function[fn]));
-        separator = ", ";
-    }
-    std::fprintf(out, "},\n");
-    std::fprintf(out, "  \"ns_per_query_with_cache\": %.1f,\n",
-                 ns_per_query(s.time_with_cache, s.queries));
-    std::fprintf(out, "  \"ns_per_query_without_cache\": %.1f,\n",
-                 ns_per_query(s.time_without_cache, s.queries));
-    std::fprintf(out, "  \"interface_entries\": %llu,\n", ull(s.if_memory.live_blocks));
-    std::fprintf(out, "  \"interface_entry_bytes\": %llu,\n", ull(s.if_memory.live_bytes));
-    std::fprintf(out, "  \"vlan_entries\": %llu,\n", ull(s.vlan_memory.live_blocks));
-    std::fprintf(out, "  \"vlan_entry_bytes\": %llu,\n", ull(s.vlan_memory.live_bytes));
-    std::fprintf(out, "  \"answer_digest\": \"%016llx\",\n", ull(s.answer_digest));
-    std::fprintf(out, "  \"disagreements\": %llu\n", ull(s.disagreements));
-    std::fprintf(out, "}\n");
+    Json by_function = Json::object();
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
+        if (s.calls_by_function[fn] != 0)
+            by_function[sim::peer_fn_name(static_cast<sim::PeerFn>(fn))] = s.calls_by_function[fn];
+    Json disagreeing = Json::array();
+    for (const Disagreement &d : s.first_disagreements)
+        disagreeing.push_back({{"function", d.function},
+                               {"iod", d.target.iod},
+                               {"ifindex", d.target.ifindex},
+                               {"vlan", d.target.vlan},
+                               {"cache", d.cached},
+                               {"peer", d.peer}});
+    char digest[17];
+    std::snprintf(digest, sizeof digest, "%016llx", ull(s.answer_digest));
+    const Json summary = {
+        {"peers", peers_text(s.peers)},
+        {"seed", s.seed},
+        {"profile", s.profile},
+        {"sync_mask", s.attr.sync_mask},
+        {"interfaces", s.interfaces},
+        {"vlans", s.vlans},
+        {"queries", s.queries},
+        {"model_changes", s.changes},
+        {"notifications", s.notifications},
+        {"flushes", s.flushes},
+        {"families", families},
+        {"peer_calls_with_cache", calls_with_cache(s)},
+        {"peer_calls_by_queries", s.calls_by_queries},
+        {"peer_calls_by_notifications", s.calls_by_notifications},
+        {"peer_calls_by_flushes", s.calls_by_flushes},
+        {"peer_calls_without_cache", s.calls_without_cache},
+        {"peer_calls_by_function", by_function},
+        {"ns_per_query_with_cache", ns_per_query(s.time_with_cache, s.queries)},
+        {"ns_per_query_without_cache", ns_per_query(s.time_without_cache, s.queries)},
+        {"interface_entries", s.if_memory.live_blocks},
+        {"interface_entry_bytes", s.if_memory.live_bytes},
+        {"vlan_entries", s.vlan_memory.live_blocks},
+        {"vlan_entry_bytes", s.vlan_memory.live_bytes},
+        {"answer_digest", digest},
+        {"disagreements", s.disagreements},
+        {"disagreeing_answers", disagreeing}};
+    std::fprintf(out, "%s\n", summary.dump(2).c_str());
 }
 
 } // namespace lcsim

@@ -22,6 +22,15 @@ struct FamilyFigures {
     uint64_t misses = 0;
 };
 
+// One query whose cached answer differed from the peer's, each answer as
+// the query kind shows it.
+struct Disagreement {
+    std::string function; // the cache's entry point
+    Target target;
+    std::string cached;
+    std::string peer;
+};
+
 struct RunStats {
     PeerMode peers = PeerMode::inproc;
     uint64_t seed = 0;
@@ -51,7 +60,7 @@ struct RunStats {
     mtrack_usage_t vlan_memory{};
 
     uint64_t disagreements = 0;
-    std::vector<std::string> first_disagreements; // described, at most a few
+    std::vector<Disagreement> first_disagreements; // at most a few
     uint64_t answer_digest = 0;                   // of every cached answer, in order
 };
 
@@ -60,7 +69,8 @@ struct RunStats {
 void collect_cache_figures(RunStats &stats);
 
 void print_summary(const RunStats &stats, std::FILE *out);
-// One key per line, so that scripts can also filter it with line tools.
+// One key per line, so that scripts can also filter it with line tools;
+// the disagreements described are listed whole.
 void print_json(const RunStats &stats, std::FILE *out);
 
 } // namespace lcsim

@@ -1,6 +1,7 @@
 // The switch in this process, or in a server process.
 #include "switchboard.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "sim/ipc_client.h"
@@ -30,8 +31,8 @@ class LocalSwitchboard : public Switchboard {
 // every change that both told the same.
 class RemoteSwitchboard : public Switchboard {
   public:
-    explicit RemoteSwitchboard(const std::string &socket)
-        : client_(connect(server_, socket)), backend_(client_) {
+    RemoteSwitchboard(const std::string &socket, std::chrono::milliseconds timeout)
+        : client_(connect(server_, socket, timeout)), backend_(client_) {
         sim::set_active_backend(&backend_);
     }
     ~RemoteSwitchboard() override { sim::set_active_backend(nullptr); }
@@ -57,11 +58,11 @@ class RemoteSwitchboard : public Switchboard {
 
   private:
     static sim::ipc::Client connect(std::optional<sim::ipc::ServerProcess> &server,
-                                    const std::string &socket) {
+                                    const std::string &socket, std::chrono::milliseconds timeout) {
         if (!socket.empty())
-            return sim::ipc::Client::connect(socket);
+            return sim::ipc::Client::connect(socket, timeout);
         server.emplace();
-        return sim::ipc::Client(server->take_client_fd());
+        return sim::ipc::Client(server->take_client_fd(), timeout);
     }
 
     // Declared first, so it is destroyed last: the server exits once the
@@ -74,10 +75,11 @@ class RemoteSwitchboard : public Switchboard {
 
 } // namespace
 
-std::unique_ptr<Switchboard> open_switchboard(PeerMode mode, const std::string &socket) {
+std::unique_ptr<Switchboard> open_switchboard(PeerMode mode, const std::string &socket,
+                                              uint32_t timeout_ms) {
     if (mode == PeerMode::inproc)
         return std::make_unique<LocalSwitchboard>();
-    return std::make_unique<RemoteSwitchboard>(socket);
+    return std::make_unique<RemoteSwitchboard>(socket, std::chrono::milliseconds(timeout_ms));
 }
 
 } // namespace lcsim

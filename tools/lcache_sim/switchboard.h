@@ -5,11 +5,12 @@
 // peer call of the process is answered from its switch.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "sim/ipc_change.h"
+#include "sim/change.h"
 #include "sim/leaf.h"
 
 namespace lcsim {
@@ -34,9 +35,14 @@ class Switchboard {
     virtual void check() const {}
 };
 
+// How long a client waits for each answer of the switch server by default.
+inline constexpr uint32_t kDefaultIpcTimeoutMs = 10000;
+
 // `socket`: with PeerMode::ipc, the path of a server started with
-// `lcache-sim serve`; empty starts a server process of our own.  Throws
-// std::runtime_error when the server cannot be started or reached.
-std::unique_ptr<Switchboard> open_switchboard(PeerMode mode, const std::string &socket);
+// `lcache-sim serve`; empty starts a server process of our own.  The
+// server has `timeout_ms` for each answer.  Throws std::runtime_error when
+// the server cannot be started or reached.
+std::unique_ptr<Switchboard> open_switchboard(PeerMode mode, const std::string &socket,
+                                              uint32_t timeout_ms = kDefaultIpcTimeoutMs);
 
 } // namespace lcsim

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "queries.h"
-#include "sim/ipc_change.h"
+#include "sim/change.h"
 
 namespace lcsim {
 

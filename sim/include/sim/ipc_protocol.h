@@ -1,23 +1,28 @@
 // The wire format between a client and a switch served in another process
 // (sim/ipc_client.h, sim/ipc_server.h), over a Unix stream socket.
 //
-// Strictly one request, then one answer.  Each is a frame: a u32 length,
-// then that many bytes.  A request starts with its Op byte, then its
+// The server speaks first: a greeting answer, ok when it serves this
+// client, failed with the reason when it does not.  Then strictly one
+// request, then one answer.  Each is a frame: a u32 length, then that many
+// bytes (at most kMaxFrame).  A request starts with its Op byte, then its
 // arguments; an answer starts with an Answer byte, then the results (ok)
-// or a message (failed, refused).  Numbers travel in host byte order:
-// both ends are the same program on the same host.
+// or a message (failed, refused).  Numbers travel in host byte order: both
+// ends are the same program on the same host.
 #pragma once
 
 #include <sys/un.h>
 
+#include <chrono>
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
-#include "sim/ipc_change.h"
+#include "sim/change.h"
 #include "sim/leaf.h"
 #include "sim/peer_backend.h"
 #include "sim/peer_fn.h"
@@ -38,6 +43,14 @@ enum class Answer : uint8_t {
     failed = 1,  // the request could not be answered: a message follows
     refused = 2, // the model refused a change (ModelError): its message follows
 };
+inline constexpr uint8_t kAnswerCount = 3;
+
+// No request or answer comes near this; a longer frame is a broken peer.
+inline constexpr uint32_t kMaxFrame = 1u << 20;
+
+using Clock = std::chrono::steady_clock;
+// Waits as long as it takes.
+inline constexpr Clock::time_point kNoDeadline = Clock::time_point::max();
 
 // The other end broke the protocol, or the link itself failed.
 class LinkError : public std::runtime_error {
@@ -48,6 +61,12 @@ class LinkError : public std::runtime_error {
 // The other end went away in the middle of a request or an answer: it
 // closed or reset the link, as a killed process does.
 class LinkClosed : public LinkError {
+  public:
+    using LinkError::LinkError;
+};
+
+// The other end fell silent: a frame was not through by its deadline.
+class LinkTimeout : public LinkError {
   public:
     using LinkError::LinkError;
 };
@@ -77,24 +96,16 @@ class Reader {
     size_t pos_ = 0;
 };
 
-// Every type a peer call or a control request carries.  A string_view
-// read from a frame points into it, valid while the frame is.
+// The scalars and the variable-length values.  A string_view read from a
+// frame points into it, valid while the frame is.
 void put(Writer &w, bool value);
 void put(Writer &w, uint8_t value);
 void put(Writer &w, uint16_t value);
 void put(Writer &w, uint32_t value);
 void put(Writer &w, std::string_view text);
 void put(Writer &w, const Mac &mac);
-void put(Writer &w, const std::vector<uint32_t> &values);
-void put(Writer &w, const PrivateData &data);
-void put(Writer &w, const PortVlan &value);
-void put(Writer &w, const PortChannelInfo &value);
-void put(Writer &w, const VlanKey &key);
-void put(Writer &w, const BdAndPrimary &value);
-void put(Writer &w, const LeafOptions &options);
-void put(Writer &w, const Change &change);
+void put(Writer &w, ChangeKind kind);
 void put(Writer &w, const Notification &sent);
-void put(Writer &w, const Applied &applied);
 
 void get(Reader &r, bool &value);
 void get(Reader &r, uint8_t &value);
@@ -103,28 +114,76 @@ void get(Reader &r, uint32_t &value);
 void get(Reader &r, std::string &text);
 void get(Reader &r, std::string_view &text);
 void get(Reader &r, Mac &mac);
-void get(Reader &r, std::vector<uint32_t> &values);
-void get(Reader &r, PrivateData &data);
-void get(Reader &r, PortVlan &value);
-void get(Reader &r, PortChannelInfo &value);
-void get(Reader &r, VlanKey &key);
-void get(Reader &r, BdAndPrimary &value);
-void get(Reader &r, LeafOptions &options);
-void get(Reader &r, Change &change);
+void get(Reader &r, ChangeKind &kind);
 void get(Reader &r, Notification &sent);
-void get(Reader &r, Applied &applied);
 
-template <class T> void put(Writer &w, const Reply<T> &reply) {
-    put(w, reply.status);
-    put(w, reply.value);
+// A count, then the elements.
+template <class T> void put(Writer &w, const std::vector<T> &values) {
+    put(w, static_cast<uint32_t>(values.size()));
+    for (const T &value : values)
+        put(w, value);
 }
 
-template <class T> void get(Reader &r, Reply<T> &reply) {
-    get(r, reply.status);
-    get(r, reply.value);
+void check_count(uint32_t count); // throws LinkError for a count no frame can hold
+
+template <class T> void get(Reader &r, std::vector<T> &values) {
+    uint32_t count = 0;
+    get(r, count);
+    check_count(count);
+    values.resize(count);
+    for (T &value : values)
+        get(r, value);
 }
 
-// One end of a connected socket, owned: frames out and in.
+// Every record travels as its fields in the order of its one walk, which
+// serves both directions: `f` gets the fields, const or not as the record
+// is.
+#define SIM_IPC_RECORD(Type, ...)                                                                  \
+    template <class R, class F>                                                                    \
+        requires std::same_as<std::remove_const_t<R>, Type>                                        \
+    void walk(R &r, F &&f) {                                                                       \
+        f(__VA_ARGS__);                                                                            \
+    }
+SIM_IPC_RECORD(PrivateData, r.value, r.size)
+SIM_IPC_RECORD(PortVlan, r.slice, r.vlan, r.mode)
+SIM_IPC_RECORD(PortChannelInfo, r.first_operational, r.members)
+SIM_IPC_RECORD(VlanKey, r.slice, r.vlan)
+SIM_IPC_RECORD(BdAndPrimary, r.bd, r.primary)
+SIM_IPC_RECORD(LeafOptions, r.ethernet_ports, r.port_channels, r.members_per_channel, r.vlans,
+               r.first_vlan, r.subinterfaces, r.loopbacks, r.management, r.slice)
+SIM_IPC_RECORD(Change, r.kind, r.target, r.arg1, r.arg2, r.arg3, r.mac)
+SIM_IPC_RECORD(PhyState, r.ifindex, r.iod, r.state)
+SIM_IPC_RECORD(L2State, r.bundle, r.ifindex, r.iod, r.state, r.native_vlan, r.mac, r.mtu, r.vlan)
+SIM_IPC_RECORD(L3State, r.bundle, r.ifindex, r.iod, r.state, r.mtu)
+SIM_IPC_RECORD(L3Param, r.ifindex, r.iod, r.mtu_changed)
+SIM_IPC_RECORD(FirstOperationalMember, r.channel, r.old_member, r.new_member)
+SIM_IPC_RECORD(SwitchportChange, r.iod)
+SIM_IPC_RECORD(VlanChange, r.iod)
+SIM_IPC_RECORD(Applied, r.added, r.sent)
+#undef SIM_IPC_RECORD
+
+template <class T> struct IsReply : std::false_type {};
+template <class T> struct IsReply<Reply<T>> : std::true_type {};
+
+template <class R, class F>
+    requires IsReply<std::remove_const_t<R>>::value
+void walk(R &r, F &&f) {
+    f(r.status, r.value);
+}
+
+template <class T>
+concept Record = requires(T &record) { walk(record, [](auto &...) {}); };
+
+template <Record T> void put(Writer &w, const T &record) {
+    walk(record, [&](const auto &...field) { (put(w, field), ...); });
+}
+
+template <Record T> void get(Reader &r, T &record) {
+    walk(record, [&](auto &...field) { (get(r, field), ...); });
+}
+
+// One end of a connected socket, owned: frames out and in, each within a
+// deadline.
 class Channel {
   public:
     explicit Channel(int fd) : fd_(fd) {}
@@ -132,24 +191,40 @@ class Channel {
     Channel &operator=(Channel &&other) noexcept;
     ~Channel();
 
-    // Throws LinkClosed when the other end is gone, LinkError otherwise.
-    void send(Writer &frame);
+    // Throws LinkClosed when the other end is gone, LinkTimeout when it
+    // takes no more bytes by `deadline`, LinkError otherwise.
+    void send(Writer &frame, Clock::time_point deadline = kNoDeadline);
     // The next frame's payload; nullopt when the other end closed the link
-    // between frames.  Throws LinkClosed when it went away mid-frame, and
+    // between frames.  Throws LinkClosed when it went away mid-frame,
+    // LinkTimeout when the frame is not through by `deadline`, and
     // LinkError for a frame that breaks the protocol.
-    std::optional<std::vector<uint8_t>> receive();
+    std::optional<std::vector<uint8_t>> receive(Clock::time_point deadline = kNoDeadline);
+
+    int fd() const { return fd_; }
+    // Bytes of the next frame already read from the socket.
+    bool buffered() const { return end_ > start_; }
 
   private:
     // Reads until `wanted` bytes are buffered: whatever the socket holds,
     // so a frame usually costs one read.  False at end of file with
     // nothing buffered.
-    bool fill(size_t wanted);
+    bool fill(size_t wanted, Clock::time_point deadline);
 
     int fd_ = -1;
     std::vector<uint8_t> in_;
     size_t start_ = 0; // the unread bytes are in_[start_, end_)
     size_t end_ = 0;
 };
+
+// Waits until `fd` is ready for `events` (poll's), or `deadline`: false
+// then.
+bool wait_for(int fd, short events, Clock::time_point deadline);
+
+// A socket path fits sun_path with its terminating NUL; an empty one would
+// name an abstract address instead of a file.
+inline constexpr size_t kMaxSocketPath = sizeof(sockaddr_un::sun_path) - 1;
+// Why `path` cannot name a socket file, or empty when it can.
+std::string socket_path_problem(const std::string &path);
 
 // A new Unix stream socket (close-on-exec) and the address of `path` for
 // it to connect or bind to; throws LinkError when either cannot be had.

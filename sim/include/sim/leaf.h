@@ -7,6 +7,13 @@
 
 namespace sim {
 
+// The largest leaf, option by option; build_leaf_switch refuses more.
+inline constexpr uint32_t kMaxLeafPorts = 4095;         // one module's ports
+inline constexpr uint32_t kMaxLeafPortChannels = 4096;  // members come out of the ports
+inline constexpr uint32_t kMaxLeafVlans = 4094;         // VLANs 1-4094
+inline constexpr uint32_t kMaxLeafSubinterfaces = 1094; // encapsulation VLANs 3001-4094
+inline constexpr uint32_t kMaxLeafLoopbacks = 1024;
+
 struct LeafOptions {
     uint32_t ethernet_ports = 48;
     uint32_t port_channels = 8;
@@ -28,8 +35,10 @@ struct LeafOptions {
 //    port order, all operational); the port-channels are trunks.
 //  - The ports in between are access ports spread over the VLANs in turn.
 //  - Every VLAN has a VLAN interface.
-// Throws ModelError when the options do not fit (too few ports, VLANs
-// past 4094).
+// Throws ModelError when the options do not fit: past a bound above, too
+// few ports for the sub-interfaces and members, VLANs past 4094.
 Switch build_leaf_switch(const LeafOptions &options = {});
+// The same check alone, before anything is built.
+void check_leaf_options(const LeafOptions &options);
 
 } // namespace sim

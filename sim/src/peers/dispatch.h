@@ -55,8 +55,26 @@ template <class Out, class Query> uint32_t out_call(PeerFn fn, Out *out, Query &
     });
 }
 
-inline uint32_t flag_call(PeerFn fn, uint32_t iod, bool (PeerBackend::*query)(uint32_t)) noexcept {
-    return value_call<uint32_t>(fn, [&](PeerBackend &b) { return (b.*query)(iod) ? 1u : 0u; });
-}
+template <class Result> using ReplyValue = decltype(Result::value);
 
 } // namespace sim::detail
+
+// The entry points of the list's `value` and `out` rows (sim/peer_fn.h).
+// A file that defines one library's entry points defines SIM_IN_sim and
+// SIM_IN_peers, one keeping its argument and the other dropping it, and
+// expands SIM_PEER_FUNCTIONS(SIM_ENTRY_POINT).
+#define SIM_UNPAREN(...) __VA_ARGS__
+#define SIM_ENTRY_value(name, Result, params, args)                                                \
+    uint32_t name params {                                                                         \
+        return sim::detail::value_call<uint32_t>(sim::PeerFn::name, [&](sim::PeerBackend &b) {     \
+            return static_cast<uint32_t>(b.name args);                                             \
+        });                                                                                        \
+    }
+#define SIM_ENTRY_out(name, Result, params, args)                                                  \
+    uint32_t name(SIM_UNPAREN params, sim::detail::ReplyValue<sim::Result> *out) {                  \
+        return sim::detail::out_call(sim::PeerFn::name, out,                                       \
+                                     [&](sim::PeerBackend &b) { return b.name args; });            \
+    }
+#define SIM_ENTRY_custom(...)
+#define SIM_ENTRY_POINT(name, kind, Result, params, args, entry, library)                          \
+    SIM_IN_##library(SIM_ENTRY_##entry(name, Result, params, args))

@@ -7,16 +7,10 @@ namespace {
 
 constexpr uint16_t kFirstSubifVlan = 3000;
 
-void check_fits(const LeafOptions &o) {
-    const uint64_t reserved =
-        uint64_t{o.subinterfaces} + uint64_t{o.port_channels} * o.members_per_channel;
-    if (o.ethernet_ports > 4095 || reserved > o.ethernet_ports)
-        throw ModelError("a leaf of " + std::to_string(o.ethernet_ports) +
-                         " Ethernet ports cannot hold the requested sub-interfaces and members");
-    if (o.vlans > 0 && (o.first_vlan < 1 || uint64_t{o.first_vlan} + o.vlans - 1 > 4094))
-        throw ModelError("the leaf's VLANs do not fit in 1-4094");
-    if (kFirstSubifVlan + uint64_t{o.subinterfaces} > 4094)
-        throw ModelError("too many sub-interfaces for their encapsulation VLANs");
+void check_bound(uint32_t value, uint32_t max, const char *what) {
+    if (value > max)
+        throw ModelError("a leaf holds at most " + std::to_string(max) + " " + what + ", not " +
+                         std::to_string(value));
 }
 
 // The port-channel members are the last ports.
@@ -63,8 +57,23 @@ void add_subinterfaces(Switch &model, const LeafOptions &o) {
 
 } // namespace
 
+void check_leaf_options(const LeafOptions &o) {
+    check_bound(o.ethernet_ports, kMaxLeafPorts, "Ethernet ports");
+    check_bound(o.port_channels, kMaxLeafPortChannels, "port-channels");
+    check_bound(o.vlans, kMaxLeafVlans, "VLANs");
+    check_bound(o.subinterfaces, kMaxLeafSubinterfaces, "sub-interfaces");
+    check_bound(o.loopbacks, kMaxLeafLoopbacks, "loopbacks");
+    const uint64_t reserved =
+        uint64_t{o.subinterfaces} + uint64_t{o.port_channels} * o.members_per_channel;
+    if (reserved > o.ethernet_ports)
+        throw ModelError("a leaf of " + std::to_string(o.ethernet_ports) +
+                         " Ethernet ports cannot hold the requested sub-interfaces and members");
+    if (o.vlans > 0 && (o.first_vlan < 1 || uint64_t{o.first_vlan} + o.vlans - 1 > kMaxLeafVlans))
+        throw ModelError("the leaf's VLANs do not fit in 1-4094");
+}
+
 Switch build_leaf_switch(const LeafOptions &o) {
-    check_fits(o);
+    check_leaf_options(o);
     Switch model;
     model.set_slice(o.slice);
     if (o.management)

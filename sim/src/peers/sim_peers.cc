@@ -8,6 +8,7 @@
 #include "phyport.h"
 #include "vlan_mgr.h"
 
+using sim::IfIndex;
 using sim::PeerBackend;
 using sim::PeerFn;
 using sim::detail::out_call;
@@ -22,6 +23,10 @@ sim::VlanKey unpack(const vlan_key_t &key) { return {key.slice, key.vlan}; }
 
 extern "C" {
 
+#define SIM_IN_sim(entry)
+#define SIM_IN_peers(entry) entry
+SIM_PEER_FUNCTIONS(SIM_ENTRY_POINT)
+
 // `hash` is a u8 widened by the caller; only its low byte counts.
 uint32_t agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint32_t hash, uint32_t *member) {
     return out_call(PeerFn::agg_get_pc_mbr_ifidx_from_rbh, member, [&](PeerBackend &b) {
@@ -29,25 +34,10 @@ uint32_t agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint32_t hash, uint32_
     });
 }
 
-uint32_t dmap_lib_si_to_ifidx(uint32_t si, uint32_t *if_index) {
-    return out_call(PeerFn::dmap_lib_si_to_ifidx, if_index,
-                    [&](PeerBackend &b) { return b.dmap_lib_si_to_ifidx(si); });
-}
-
-uint32_t dmap_lib_ifidx_to_di(uint32_t if_index, uint32_t *di) {
-    return out_call(PeerFn::dmap_lib_ifidx_to_di, di,
-                    [&](PeerBackend &b) { return b.dmap_lib_ifidx_to_di(if_index); });
-}
-
 // `bd` is a u16 widened by the caller; only its low half counts.
 uint32_t dmap_lib_bd_to_di(uint32_t bd, uint32_t *di) {
     return out_call(PeerFn::dmap_lib_bd_to_di, di,
                     [&](PeerBackend &b) { return b.dmap_lib_bd_to_di(static_cast<uint16_t>(bd)); });
-}
-
-uint32_t phyport_gldb_get_ifindex_port_mode(uint32_t if_index, uint32_t *mode) {
-    return out_call(PeerFn::phyport_gldb_get_ifindex_port_mode, mode,
-                    [&](PeerBackend &b) { return b.phyport_gldb_get_ifindex_port_mode(if_index); });
 }
 
 uint32_t vlan_get_bd(vlan_key_t key, uint16_t *bd) {
@@ -66,16 +56,6 @@ uint32_t vlan_get_bd_and_primary_vlan(vlan_key_t key, uint16_t *bd, uint32_t *pv
         }
         return reply.status;
     });
-}
-
-uint32_t lifsvc_query_ifindex_to_lif(uint32_t if_index, uint32_t *lif) {
-    return out_call(PeerFn::lifsvc_query_ifindex_to_lif, lif,
-                    [&](PeerBackend &b) { return b.lifsvc_query_ifindex_to_lif(if_index); });
-}
-
-uint32_t lifsvc_query_lif_to_ifindex(uint32_t lif, uint32_t *if_index) {
-    return out_call(PeerFn::lifsvc_query_lif_to_ifindex, if_index,
-                    [&](PeerBackend &b) { return b.lifsvc_query_lif_to_ifindex(lif); });
 }
 
 } // extern "C"

@@ -1,16 +1,23 @@
-// The interface manager's functions.
+// The peer functions of libsim: those of the list (sim/peer_fn.h) with a
+// plain value or one output, and below them those that translate records
+// and buffers.  (The functions liblcache has fallbacks for live in
+// libsim_peers.)
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "agg.h"
 #include "dispatch.h"
+#include "hostctl.h"
+#include "if_index.h"
 #include "netif.h"
+#include "rtctx.h"
 
+using sim::IfIndex;
 using sim::Mac;
 using sim::PeerBackend;
 using sim::PeerFn;
-using sim::detail::flag_call;
 using sim::detail::out_call;
 using sim::detail::status_call;
 using sim::detail::value_call;
@@ -47,70 +54,9 @@ uint32_t copy_name(const std::string &name, char *buf, uint32_t size) {
 
 extern "C" {
 
-uint32_t netif_is_switchport(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_switchport, iod, &PeerBackend::netif_is_switchport);
-}
-uint32_t netif_is_linkup(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_linkup, iod, &PeerBackend::netif_is_linkup);
-}
-uint32_t netif_is_protoup(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_protoup, iod, &PeerBackend::netif_is_protoup);
-}
-uint32_t netif_is_ethernet(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_ethernet, iod, &PeerBackend::netif_is_ethernet);
-}
-uint32_t netif_is_vlan(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_vlan, iod, &PeerBackend::netif_is_vlan);
-}
-uint32_t netif_is_loopback(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_loopback, iod, &PeerBackend::netif_is_loopback);
-}
-uint32_t netif_is_native_p2p(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_native_p2p, iod, &PeerBackend::netif_is_native_p2p);
-}
-uint32_t netif_is_null0(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_null0, iod, &PeerBackend::netif_is_null0);
-}
-uint32_t netif_is_switching_enabled_on_iod(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_switching_enabled_on_iod, iod,
-                     &PeerBackend::netif_is_switching_enabled_on_iod);
-}
-uint32_t netif_is_mgmtether(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_mgmtether, iod, &PeerBackend::netif_is_mgmtether);
-}
-uint32_t netif_is_super_802_3ad(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_super_802_3ad, iod, &PeerBackend::netif_is_super_802_3ad);
-}
-uint32_t netif_is_gre_tunnel(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_gre_tunnel, iod, &PeerBackend::netif_is_gre_tunnel);
-}
-uint32_t netif_is_stretch_tunnel(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_stretch_tunnel, iod, &PeerBackend::netif_is_stretch_tunnel);
-}
-uint32_t netif_is_mpls_tunnel(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_mpls_tunnel, iod, &PeerBackend::netif_is_mpls_tunnel);
-}
-uint32_t netif_is_6to4_tunnel(uint32_t iod) {
-    return flag_call(PeerFn::netif_is_6to4_tunnel, iod, &PeerBackend::netif_is_6to4_tunnel);
-}
-
-uint32_t netif_get_if_mtu(uint32_t iod) {
-    return value_call<uint32_t>(PeerFn::netif_get_if_mtu,
-                                [&](PeerBackend &b) { return b.netif_get_if_mtu(iod); });
-}
-uint32_t netif_get_if_encaptype(uint32_t iod) {
-    return value_call<uint32_t>(PeerFn::netif_get_if_encaptype,
-                                [&](PeerBackend &b) { return b.netif_get_if_encaptype(iod); });
-}
-uint32_t netif_get_if_vlanid(uint32_t iod) {
-    return value_call<uint32_t>(PeerFn::netif_get_if_vlanid,
-                                [&](PeerBackend &b) { return b.netif_get_if_vlanid(iod); });
-}
-uint32_t netif_get_sub_interface_parent(uint32_t iod) {
-    return value_call<uint32_t>(PeerFn::netif_get_sub_interface_parent, [&](PeerBackend &b) {
-        return b.netif_get_sub_interface_parent(iod);
-    });
-}
+#define SIM_IN_sim(entry) entry
+#define SIM_IN_peers(entry)
+SIM_PEER_FUNCTIONS(SIM_ENTRY_POINT)
 
 uint32_t netif_get_vlan_info(uint32_t iod, netif_vlan_info_t *info, uint32_t *word) {
     return value_call<uint32_t>(PeerFn::netif_get_vlan_info, [&](PeerBackend &b) -> uint32_t {
@@ -160,27 +106,6 @@ uint32_t netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *size) {
     });
 }
 
-uint32_t netif_get_extension(uint32_t iod, uint32_t key) {
-    return value_call<uint32_t>(PeerFn::netif_get_extension,
-                                [&](PeerBackend &b) { return b.netif_get_extension(iod, key); });
-}
-
-uint32_t netif_is_extension_set(uint32_t iod, uint32_t key) {
-    return value_call<uint32_t>(PeerFn::netif_is_extension_set, [&](PeerBackend &b) {
-        return b.netif_is_extension_set(iod, key) ? 1u : 0u;
-    });
-}
-
-uint32_t netif_get_iod_frm_ifindex(uint32_t if_index, uint32_t *iod) {
-    return out_call(PeerFn::netif_get_iod_frm_ifindex, iod,
-                    [&](PeerBackend &b) { return b.netif_get_iod_frm_ifindex(if_index); });
-}
-
-uint32_t netif_get_ifindex_frm_iod(uint32_t iod, uint32_t *if_index) {
-    return out_call(PeerFn::netif_get_ifindex_frm_iod, if_index,
-                    [&](PeerBackend &b) { return b.netif_get_ifindex_frm_iod(iod); });
-}
-
 // A buffer too short for the whole name fails rather than truncating it.
 uint32_t netif_get_ifindex_name(uint32_t if_index, char *buf, uint32_t size) {
     return status_call(PeerFn::netif_get_ifindex_name, [&](PeerBackend &b) -> uint32_t {
@@ -207,6 +132,35 @@ uint32_t netif_get_ifindex_port_mode_list(netif_port_mode_req_t *req, uint32_t c
             req[i].port_mode = reply.value[i];
         return status::ok;
     });
+}
+
+// The record's fields are unaligned, hence the copies.
+uint32_t agg_get_pc_info(agg_pc_info_t *info) {
+    return status_call(PeerFn::agg_get_pc_info, [&](PeerBackend &b) -> uint32_t {
+        if (!info)
+            return status::bad_argument;
+        uint32_t channel;
+        std::memcpy(&channel, info->bytes + AGG_PC_INFO_IFINDEX_OFF, sizeof channel);
+        auto reply = b.agg_get_pc_info(channel);
+        if (!reply.ok())
+            return reply.status;
+        std::memcpy(info->bytes + AGG_PC_INFO_FOP_OFF, &reply.value.first_operational,
+                    sizeof reply.value.first_operational);
+        std::memcpy(info->bytes + AGG_PC_INFO_MEMBERS_OFF, &reply.value.members,
+                    sizeof reply.value.members);
+        return status::ok;
+    });
+}
+
+uint32_t rtctx_if_get_table_id(uint32_t iod, uint32_t af, const char *name) {
+    return value_call<uint32_t>(PeerFn::rtctx_if_get_table_id, [&](PeerBackend &b) {
+        return b.rtctx_if_get_table_id(iod, af, name ? std::string_view(name) : "");
+    });
+}
+
+uint16_t hostctl_slice_get(void) {
+    return value_call<uint16_t>(PeerFn::hostctl_slice_get,
+                                [](PeerBackend &b) { return b.hostctl_slice_get(); });
 }
 
 } // extern "C"

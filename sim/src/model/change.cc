@@ -1,5 +1,5 @@
-// Applying a change received as plain data.
-#include "sim/ipc_change.h"
+// Applying a change given as plain data.
+#include "sim/change.h"
 
 #include <string>
 
