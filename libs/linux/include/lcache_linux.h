@@ -38,6 +38,7 @@ typedef struct lcache_linux_counters {
     uint64_t messages_skipped;   /* about interfaces the cache does not hold */
     uint64_t messages_malformed; /* truncated or unreadable, skipped */
     uint64_t overruns;           /* lost notifications, each answered by a full flush */
+    uint64_t allocation_failures; /* bookkeeping the bridge could not keep; answered by a flush */
 } lcache_linux_counters_t;
 
 /* Opens the notification socket and joins the kernel's link group.

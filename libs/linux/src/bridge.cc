@@ -9,13 +9,14 @@
 #include <linux/rtnetlink.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <algorithm>
-#include <unordered_map>
-#include <vector>
+#include <span>
 
 #include "agg.h"
 #include "attrs.h"
+#include "bond_members.h"
 #include "change_records.h"
 #include "kernel.h"
 #include "lcache.h"
@@ -32,9 +33,7 @@ constexpr uint32_t kFlushEverything = 3;
 
 NetlinkSocket notify_socket;
 lcache_linux_counters_t counters;
-// Port-channel of each member seen, so that a member leaving its bond (its
-// notification no longer names the bond) still reaches the bond's entry.
-std::unordered_map<uint32_t, uint32_t> bond_of_member;
+BondMembers bond_of_member;
 
 alignas(nlmsghdr) unsigned char datagram[32768];
 
@@ -68,13 +67,14 @@ void refresh_bond_member(uint32_t bond) {
 
 // The bond this link belongs to now or belonged to until this message.
 void track_bond_membership(const LinkInfo &link, bool deleted) {
-    auto known = bond_of_member.find(link.index);
-    uint32_t before = known == bond_of_member.end() ? 0 : known->second;
+    uint32_t before = bond_of_member.bond_of(link.index);
     uint32_t now = !deleted && is_bond_member(link) ? link.master : 0;
-    if (now)
-        bond_of_member[link.index] = now;
-    else if (known != bond_of_member.end())
-        bond_of_member.erase(known);
+    if (!bond_of_member.set(link.index, now)) {
+        // Without the record a later release could not reach the bond:
+        // every entry is asked again instead.
+        ++counters.allocation_failures;
+        lcache_if_flush_all(kFlushEverything);
+    }
     if (before && before != now)
         refresh_bond_member(before);
     if (now)
@@ -171,28 +171,41 @@ int handle_datagram(size_t length) {
     return static_cast<int>(counters.messages_handled - before);
 }
 
-// The cached ifindexes whose interfaces the kernel no longer has (a lost
-// RTM_DELLINK), found with one dump of every link.
-std::vector<uint32_t> vanished_entries() {
-    std::vector<uint32_t> cached_ifindexes;
+// Removes the entries of interfaces the kernel no longer has (a lost
+// RTM_DELLINK), found with one dump of every link.  Without memory for the
+// list they stay, flushed with the rest: their next question finds them
+// gone.
+void remove_vanished_entries() {
+    if (!lcache_enabled || lcache.if_table.num_entries == 0)
+        return;
+    size_t count = 0;
+    auto *cached_ifindexes =
+        static_cast<uint32_t *>(malloc(lcache.if_table.num_entries * sizeof(uint32_t)));
     ht_iterator_t it;
-    if (!lcache_enabled || !ht_iterator_init(&it, &lcache.if_table, 0, lcache.if_table.num_buckets))
-        return {};
-    while (auto *entry = static_cast<lcache_if_entry_t *>(ht_iterator_next(&it, 0)))
-        cached_ifindexes.push_back(entry->if_index);
-    std::sort(cached_ifindexes.begin(), cached_ifindexes.end());
+    if (!cached_ifindexes) {
+        ++counters.allocation_failures;
+        return;
+    }
+    if (ht_iterator_init(&it, &lcache.if_table, 0, lcache.if_table.num_buckets)) {
+        while (auto *entry = static_cast<lcache_if_entry_t *>(ht_iterator_next(&it, 0)))
+            cached_ifindexes[count++] = entry->if_index;
+    }
+    std::span<uint32_t> list(cached_ifindexes, count);
+    std::sort(list.begin(), list.end());
     auto mark_present = [](const LinkInfo &link, void *data) {
-        auto &list = *static_cast<std::vector<uint32_t> *>(data);
+        auto &present = *static_cast<std::span<uint32_t> *>(data);
         if (!numberable(link))
             return;
-        auto found = std::lower_bound(list.begin(), list.end(), os_ifindex(link));
-        if (found != list.end() && *found == os_ifindex(link))
+        auto found = std::lower_bound(present.begin(), present.end(), os_ifindex(link));
+        if (found != present.end() && *found == os_ifindex(link))
             *found = 0;
     };
-    if (for_each_link(mark_present, &cached_ifindexes) != Fetch::ok)
-        return {};
-    std::erase(cached_ifindexes, 0u);
-    return cached_ifindexes;
+    if (for_each_link(mark_present, &list) == Fetch::ok) {
+        for (uint32_t if_index : list)
+            if (if_index)
+                lcache_if_remove_entry_by_if(if_index);
+    }
+    free(cached_ifindexes);
 }
 
 // Notifications were lost: what is queued is no better than what was lost,
@@ -202,8 +215,7 @@ void resynchronise() {
     ++counters.overruns;
     while (notify_socket.receive(datagram, sizeof datagram) > 0) {
     }
-    for (uint32_t if_index : vanished_entries())
-        lcache_if_remove_entry_by_if(if_index);
+    remove_vanished_entries();
     lcache_if_flush_all(kFlushEverything);
     lcache_vlan_flush_all(kFlushEverything);
     bond_of_member.clear();
