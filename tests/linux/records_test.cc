@@ -78,11 +78,11 @@ TEST_P(RecordedLink, BecomesRecordsOfTheSameFacts) {
     EXPECT_EQ(l2.if_index, kPort1Ifindex);
     EXPECT_EQ(l2.iod, kPort1);
     EXPECT_EQ(l2.mtu, e.mtu);
-    EXPECT_EQ(l2.state, kL2NoVlan) << "a veth carries no VLAN";
+    EXPECT_EQ(l2.state, LCACHE_L2_NO_VLAN) << "a veth carries no VLAN";
     EXPECT_EQ(memcmp(l2.mac, link.mac, 6), 0);
     lcache_l3_msg_t l3 = l3_record(link);
     EXPECT_EQ(l3.iod, kPort1);
-    EXPECT_EQ(l3.state, e.protoup ? kL3Up : kL3Down);
+    EXPECT_EQ(l3.state, e.protoup ? LCACHE_L3_UP : kL3Down);
     EXPECT_EQ(l3.mtu, e.mtu);
 }
 
@@ -153,9 +153,9 @@ TEST(ChangeRecords, APortChannelCanSayLinkWithoutProtocol) {
     bond.index = 9;
     std::strcpy(bond.kind, "bond");
     bond.flags = IFF_UP | IFF_LOWER_UP;
-    EXPECT_EQ(l3_record(bond).state, kL3BundleLinkOnly);
+    EXPECT_EQ(l3_record(bond).state, LCACHE_L3_BUNDLE_LINK_ONLY);
     bond.flags |= IFF_RUNNING;
-    EXPECT_EQ(l3_record(bond).state, kL3Up);
+    EXPECT_EQ(l3_record(bond).state, LCACHE_L3_UP);
     bond.flags = 0;
     EXPECT_EQ(l3_record(bond).state, kL3Down);
 }

@@ -19,7 +19,7 @@ lcache_l2_msg_t l2_record(const LinkInfo &link) {
         msg.mode_flags = LCACHE_L2_VLAN_A;
         msg.vlan_a = link.vlan_id;
     } else {
-        msg.state = kL2NoVlan;
+        msg.state = LCACHE_L2_NO_VLAN;
     }
     return msg;
 }
@@ -32,9 +32,9 @@ lcache_l3_msg_t l3_record(const LinkInfo &link) {
     msg.iod = link.index;
     msg.mtu = mtu16(link);
     if (is_protoup(link))
-        msg.state = kL3Up;
+        msg.state = LCACHE_L3_UP;
     else if (is_linkup(link) && classify(link) == IfType::port_channel)
-        msg.state = kL3BundleLinkOnly;
+        msg.state = LCACHE_L3_BUNDLE_LINK_ONLY;
     else
         msg.state = kL3Down;
     return msg;

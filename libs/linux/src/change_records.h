@@ -8,12 +8,10 @@
 
 namespace lcache_linux {
 
-// State codes of the records, as the cache reads them.
-inline constexpr uint8_t kL2NoVlan = 0;  // the VLAN fields carry nothing
-inline constexpr uint8_t kL2Vlan = 1;    // vlan_a holds the interface's VLAN
-inline constexpr uint8_t kL3Up = 1;      // link and protocol up
+// State codes the cache leaves open: any L2 state but LCACHE_L2_NO_VLAN
+// says the VLAN fields are meant, and any L3 state but LCACHE_L3_UP is down.
+inline constexpr uint8_t kL2Vlan = 1;
 inline constexpr uint8_t kL3Down = 2;
-inline constexpr uint8_t kL3BundleLinkOnly = 16; // a port-channel: link up, protocol down
 
 lcache_l2_msg_t l2_record(const LinkInfo &link);
 lcache_l3_msg_t l3_record(const LinkInfo &link);
