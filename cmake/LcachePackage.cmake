@@ -6,6 +6,8 @@
 #   sim          the simulated switch's libraries, headers, .pc
 #                and CMake targets, lcache-sim and lcache-sim(1),
 #                the example scenarios                          lcache-sim
+#   linux        liblcache_linux (the kernel as the peers), its
+#                header, .pc and CMake target, the C example      liblcache-linux1
 include(CMakePackageConfigHelpers)
 
 set(lcache_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/lcache)
@@ -13,6 +15,8 @@ install(EXPORT lcache NAMESPACE lcache:: FILE lcache-targets.cmake
         DESTINATION ${lcache_cmake_dir} COMPONENT development)
 install(EXPORT lcache-sim NAMESPACE lcache:: FILE lcache-sim-targets.cmake
         DESTINATION ${lcache_cmake_dir} COMPONENT sim)
+install(EXPORT lcache-linux NAMESPACE lcache:: FILE lcache-linux-targets.cmake
+        DESTINATION ${lcache_cmake_dir} COMPONENT linux)
 configure_package_config_file(cmake/lcache-config.cmake.in
   ${PROJECT_BINARY_DIR}/lcache-config.cmake INSTALL_DESTINATION ${lcache_cmake_dir})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/lcache-config-version.cmake
@@ -24,7 +28,9 @@ install(FILES ${PROJECT_BINARY_DIR}/lcache-config.cmake
 install(FILES man/lcache.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
 install(FILES man/lcache-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT sim)
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lcache-sim/examples
-        COMPONENT sim)
+        COMPONENT sim PATTERN linux_client.c EXCLUDE)
+install(FILES examples/linux_client.c docs/LINUX.md
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/liblcache-linux1 COMPONENT linux)
 
 # The Debian packages: cpack --config <build>/CPackConfig.cmake.
 set(CPACK_PACKAGE_NAME liblcache)
@@ -33,7 +39,7 @@ set(CPACK_PACKAGE_CONTACT "liblcache developers <liblcache@localhost>")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime development sim)
+set(CPACK_COMPONENTS_ALL runtime development sim linux)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE i386)
@@ -69,11 +75,19 @@ set(CPACK_DEBIAN_SIM_DESCRIPTION
 A simulated leaf switch answering every peer call liblcache makes, as
 libraries to link a client against (pkg-config lcache-sim-peers, CMake
 lcache::sim_peers), and lcache-sim, which drives it through the cache.")
+set(CPACK_DEBIAN_LINUX_PACKAGE_NAME liblcache-linux1)
+set(CPACK_DEBIAN_LINUX_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_LINUX_DESCRIPTION
+    "The Linux kernel as the peer services of liblcache
+liblcache_linux answers the cache's peer calls from the running kernel over
+rtnetlink and turns the kernel's link notifications into the cache's change
+records (pkg-config lcache-linux, CMake lcache::lcache_linux).")
 
 include(CPack)
 cpack_add_component(runtime)
 cpack_add_component(development DEPENDS runtime)
 cpack_add_component(sim DEPENDS runtime development)
+cpack_add_component(linux DEPENDS runtime development)
 
 # Debian's place for the license, in every package.
 foreach(component IN LISTS CPACK_COMPONENTS_ALL)

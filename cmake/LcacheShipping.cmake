@@ -8,7 +8,8 @@ set(CMAKE_LINK_LIBRARY_USING_lcache_no_as_needed
     "LINKER:--push-state,--no-as-needed" "<LINK_ITEM>" "LINKER:--pop-state")
 set(CMAKE_LINK_LIBRARY_USING_lcache_no_as_needed_SUPPORTED TRUE)
 
-# lcache_shipped_library(<target> [VERSION_SCRIPT <file>] [NEEDED <item>...])
+# lcache_shipped_library(<target> [VERSION_SCRIPT <file>] [NEEDED <item>...]
+#                        [COMPONENT <name> EXPORT <set>])
 # A library of the operating system as distributions get it:
 #  - lcache_system_library's rules (C ABI, no exceptions, hidden by default);
 #  - lib<name>.so.<version> with SONAME lib<name>.so.<major>, from
@@ -21,9 +22,10 @@ set(CMAKE_LINK_LIBRARY_USING_lcache_no_as_needed_SUPPORTED TRUE)
 #    DT_NEEDED may hold, as targets or SONAMEs; the test <target>Needed
 #    (tests/abi) fails on any other entry;
 #  - installed in the runtime component (the lib<name>.so link in
-#    development) and exported as lcache::<target>.
+#    development) and exported as lcache::<target> in the set lcache, or
+#    wholly in COMPONENT and the set EXPORT for a library shipped apart.
 function(lcache_shipped_library target)
-  cmake_parse_arguments(L "" "VERSION_SCRIPT" "NEEDED" ${ARGN})
+  cmake_parse_arguments(L "" "VERSION_SCRIPT;COMPONENT;EXPORT" "NEEDED" ${ARGN})
   lcache_system_library(${target})
   set_target_properties(${target} PROPERTIES
     VERSION ${PROJECT_VERSION}
@@ -43,24 +45,33 @@ function(lcache_shipped_library target)
   endforeach()
   set_property(TARGET ${target} PROPERTY LCACHE_NEEDED ${needed})
   set_property(GLOBAL APPEND PROPERTY LCACHE_SHIPPED_LIBRARIES ${target})
-  install(TARGETS ${target} EXPORT lcache
-          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-                  COMPONENT runtime NAMELINK_COMPONENT development)
+  if(L_COMPONENT)
+    install(TARGETS ${target} EXPORT ${L_EXPORT}
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${L_COMPONENT})
+  else()
+    install(TARGETS ${target} EXPORT lcache
+            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+                    COMPONENT runtime NAMELINK_COMPONENT development)
+  endif()
 endfunction()
 
-# lcache_install_headers(<file or directory/>...): public headers, into the
-# development component.  tests/abi compiles each one alone under strict
+# lcache_install_headers([COMPONENT <name>] <file or directory/>...): public
+# headers, into the development component unless named.  tests/abi compiles each one alone under strict
 # warnings and reads only their types into the ABI baselines.
 function(lcache_install_headers)
-  foreach(item IN LISTS ARGN)
+  cmake_parse_arguments(H "" "COMPONENT" "" ${ARGN})
+  if(NOT H_COMPONENT)
+    set(H_COMPONENT development)
+  endif()
+  foreach(item IN LISTS H_UNPARSED_ARGUMENTS)
     get_filename_component(path ${item} ABSOLUTE)
     if(item MATCHES "/$")
       install(DIRECTORY ${item} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-              COMPONENT development FILES_MATCHING PATTERN "*.h")
+              COMPONENT ${H_COMPONENT} FILES_MATCHING PATTERN "*.h")
       file(GLOB headers ${path}/*.h)
       set_property(GLOBAL APPEND PROPERTY LCACHE_PUBLIC_INCLUDE_DIRS ${path})
     else()
-      install(FILES ${item} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+      install(FILES ${item} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT ${H_COMPONENT})
       set(headers ${path})
       get_filename_component(dir ${path} DIRECTORY)
       set_property(GLOBAL APPEND PROPERTY LCACHE_PUBLIC_INCLUDE_DIRS ${dir})

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Debian packages: cpack makes liblcache1, liblcache-dev and lcache-sim;
+# The Debian packages: cpack makes liblcache1, liblcache-dev, lcache-sim and
+# liblcache-linux1;
 # each holds its component's files and nothing of the others (the first two
 # nothing of the simulator); dpkg installs them into a scratch root that
 # knows only their declared dependencies, refuses liblcache-dev without
@@ -29,7 +30,7 @@ contents() {
   for pattern in "$@"; do
     grep -qE "$pattern" <<<"$files" || fail "$package has no file matching $pattern"
   done
-  if [ "$package" != lcache-sim ] && grep -q sim <<<"$files"; then
+  if [[ $package == liblcache1 || $package == liblcache-dev ]] && grep -q sim <<<"$files"; then
     fail "$package holds simulator files"
   fi
   echo "$files" >>"$scratch/all-files"
@@ -41,6 +42,9 @@ contents liblcache-dev 'include/lcache\.h$' 'include/ht\.h$' 'include/agg_sdb_st
 contents lcache-sim 'bin/lcache-sim$' 'lib/libsim_peers\.so$' 'include/sim/sim_c\.h$' \
   'pkgconfig/lcache-sim-peers\.pc$' 'cmake/lcache/lcache-sim-targets\.cmake$' \
   'man1/lcache-sim\.1$' 'examples/port-channel\.scn$'
+contents liblcache-linux1 'lib/liblcache_linux\.so\.1$' 'include/lcache_linux\.h$' \
+  'pkgconfig/lcache-linux\.pc$' 'cmake/lcache/lcache-linux-targets\.cmake$' 'bin/lcache-sim-host$' \
+  'linux_client\.c$'
 duplicates=$(sort "$scratch/all-files" | uniq -d)
 [ -z "$duplicates" ] || fail "files in more than one package:" $duplicates
 
