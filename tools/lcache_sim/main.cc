@@ -15,6 +15,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "host_command.h"
 #include "queries.h"
 #include "replay.h"
 #include "run.h"
@@ -223,6 +224,8 @@ int serve(const std::string &socket) {
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "host")
+        return lcsim::run_host(argv + 1);
     CLI::App app{"A simulated switch driven through liblcache"};
     app.set_version_flag("--version", "lcache-sim " LCSIM_VERSION);
     app.failure_message([](const CLI::App *, const CLI::Error &e) {
@@ -236,6 +239,7 @@ int main(int argc, char **argv) {
     CLI::App *run_cmd = add_run_command(app, run, peers);
     CLI::App *replay_cmd = add_replay_command(app, replay, peers);
     CLI::App *serve_cmd = add_serve_command(app, serve_socket);
+    app.add_subcommand("host", lcsim::kHostDescription);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
