@@ -116,6 +116,8 @@ class Runner {
     World world_;
     std::vector<std::pair<const QueryKind *, uint32_t>> asked_;
     Clock::duration cached_time_{};
+    Clock::duration hit_time_{};
+    uint64_t hits_ = 0;
 };
 
 bool Runner::setup(std::string &why) {
@@ -164,8 +166,13 @@ void Runner::ask_queries() {
         uint64_t before = round_trips();
         Clock::time_point start = Clock::now();
         kind.cached(iod);
-        cached_time_ += Clock::now() - start;
+        Clock::duration took = Clock::now() - start;
+        cached_time_ += took;
         uint64_t trips = round_trips() - before;
+        if (trips == 0) {
+            hit_time_ += took;
+            ++hits_;
+        }
         result_.cached_round_trips += trips;
         FamilyCount &family = result_.families[kind.family];
         ++family.queries;
@@ -287,9 +294,12 @@ void Runner::finish() {
     mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, &usage);
     result_.entries = usage.live_blocks;
     result_.entry_bytes = usage.live_bytes;
-    if (result_.queries)
-        result_.cached_ns_per_query =
-            std::chrono::duration<double, std::nano>(cached_time_).count() / result_.queries;
+    auto per = [](Clock::duration time, uint64_t count) {
+        return count ? std::chrono::duration<double, std::nano>(time).count() / count : 0.0;
+    };
+    result_.cached_ns_per_query = per(cached_time_, result_.queries);
+    result_.cached_ns_per_hit = per(hit_time_, hits_);
+    result_.cached_ns_per_miss = per(cached_time_ - hit_time_, result_.queries - hits_);
 
     // The same questions without the cache: each one asks the kernel.
     uint64_t before = round_trips();

@@ -47,6 +47,9 @@ struct HostResult {
     uint64_t dispatch_round_trips = 0; // asked by the bridge while dispatching
     uint64_t uncached_round_trips = 0; // the same queries straight from the peers
     double cached_ns_per_query = 0;
+    // The same split by outcome: a hit asks nothing, a miss fills an entry.
+    double cached_ns_per_hit = 0;
+    double cached_ns_per_miss = 0;
     double uncached_ns_per_query = 0;
     uint64_t handled = 0, skipped = 0, malformed = 0, overruns = 0;
     std::vector<double> staleness_us; // one per change

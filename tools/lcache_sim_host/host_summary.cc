@@ -54,6 +54,8 @@ std::string summary_text(const HostResult &r) {
     out += format("  by the bridge         %12" PRIu64 "\n", r.dispatch_round_trips);
     out += format("  ns per query          %12.0f  %8.0f\n", r.cached_ns_per_query,
                   r.uncached_ns_per_query);
+    out += format("    a hit               %12.0f\n", r.cached_ns_per_hit);
+    out += format("    a miss              %12.0f\n", r.cached_ns_per_miss);
     out += format("\nNotifications: %" PRIu64 " handled, %" PRIu64 " skipped, %" PRIu64 " malformed, %" PRIu64 " overruns\n",
                   r.handled, r.skipped,
                   r.malformed, r.overruns);
@@ -83,6 +85,8 @@ std::string summary_json(const HostResult &r) {
                         {"by_bridge", r.dispatch_round_trips},
                         {"without_cache", r.uncached_round_trips}};
     j["ns_per_query"] = {{"with_cache", r.cached_ns_per_query},
+                         {"hit", r.cached_ns_per_hit},
+                         {"miss", r.cached_ns_per_miss},
                          {"without_cache", r.uncached_ns_per_query}};
     j["notifications"] = {{"handled", r.handled},
                           {"skipped", r.skipped},
