@@ -104,34 +104,37 @@ int LinkControl::add_bond(const std::string &name) {
     return add_kind(name, "bond", nullptr, 0, 0);
 }
 
-int LinkControl::set_up(uint32_t index, bool up) {
+// One RTM_NEWLINK about link `index`, filled in by `fill`.
+template <typename F>
+int LinkControl::change(uint32_t index, F &&fill) {
     alignas(nlmsghdr) unsigned char buffer[kBufferSize] = {};
     nlmsghdr *request = start(buffer, RTM_NEWLINK, 0, index);
-    auto *ifi = static_cast<ifinfomsg *>(mnl_nlmsg_get_payload(request));
-    ifi->ifi_change = IFF_UP;
-    ifi->ifi_flags = up ? IFF_UP : 0;
+    fill(request);
     return transact(request);
+}
+
+int LinkControl::set_up(uint32_t index, bool up) {
+    return change(index, [up](nlmsghdr *request) {
+        auto *ifi = static_cast<ifinfomsg *>(mnl_nlmsg_get_payload(request));
+        ifi->ifi_change = IFF_UP;
+        ifi->ifi_flags = up ? IFF_UP : 0;
+    });
 }
 
 int LinkControl::set_mtu(uint32_t index, uint32_t mtu) {
-    alignas(nlmsghdr) unsigned char buffer[kBufferSize] = {};
-    nlmsghdr *request = start(buffer, RTM_NEWLINK, 0, index);
-    mnl_attr_put_u32(request, IFLA_MTU, mtu);
-    return transact(request);
+    return change(index, [mtu](nlmsghdr *request) { mnl_attr_put_u32(request, IFLA_MTU, mtu); });
 }
 
 int LinkControl::set_mac(uint32_t index, const std::array<uint8_t, 6> &mac) {
-    alignas(nlmsghdr) unsigned char buffer[kBufferSize] = {};
-    nlmsghdr *request = start(buffer, RTM_NEWLINK, 0, index);
-    mnl_attr_put(request, IFLA_ADDRESS, mac.size(), mac.data());
-    return transact(request);
+    return change(index, [&mac](nlmsghdr *request) {
+        mnl_attr_put(request, IFLA_ADDRESS, mac.size(), mac.data());
+    });
 }
 
 int LinkControl::set_master(uint32_t index, uint32_t master) {
-    alignas(nlmsghdr) unsigned char buffer[kBufferSize] = {};
-    nlmsghdr *request = start(buffer, RTM_NEWLINK, 0, index);
-    mnl_attr_put_u32(request, IFLA_MASTER, master);
-    return transact(request);
+    return change(index, [master](nlmsghdr *request) {
+        mnl_attr_put_u32(request, IFLA_MASTER, master);
+    });
 }
 
 int LinkControl::remove(uint32_t index) {

@@ -37,6 +37,8 @@ class LinkControl {
     int add_kind(const std::string &name, const char *kind, const std::string *peer,
                  uint32_t parent, uint16_t vid);
     int transact(nlmsghdr *request);
+    template <typename F>
+    int change(uint32_t index, F &&fill);
 
     mnl_socket *socket_ = nullptr;
     unsigned port_id_ = 0;

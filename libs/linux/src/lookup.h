@@ -46,4 +46,18 @@ T about_iod(uint32_t iod, T absent, F &&answer) {
     return link_of_iod(iod, link) == Fetch::ok ? answer(link) : absent;
 }
 
+// The shape of every translation: a missing output is refused, a link
+// `lookup` cannot find answers why, and `answer(link, *out)` gives the
+// status of the rest.
+template <typename Out, typename F>
+uint32_t translate(Fetch (*lookup)(uint32_t, LinkInfo &), uint32_t key, Out *out, F &&answer) {
+    if (!out)
+        return LCACHE_LINUX_BAD_ARGUMENT;
+    LinkInfo link;
+    Fetch fetch = lookup(key, link);
+    if (fetch != Fetch::ok)
+        return status_of(fetch);
+    return answer(link, *out);
+}
+
 } // namespace lcache_linux

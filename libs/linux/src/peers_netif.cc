@@ -129,33 +129,26 @@ uint32_t netif_get_extension(uint32_t, uint32_t) { return 0; }
 uint32_t netif_is_extension_set(uint32_t, uint32_t) { return 0; }
 
 uint32_t netif_get_iod_frm_ifindex(uint32_t if_index, uint32_t *iod) {
-    LinkInfo link;
-    if (!iod)
-        return LCACHE_LINUX_BAD_ARGUMENT;
-    Fetch fetch = link_of_ifindex(if_index, link);
-    if (fetch == Fetch::ok)
-        *iod = link.index;
-    return status_of(fetch);
+    return translate(link_of_ifindex, if_index, iod, [](const LinkInfo &link, uint32_t &out) {
+        out = link.index;
+        return 0u;
+    });
 }
 
 uint32_t netif_get_ifindex_frm_iod(uint32_t iod, uint32_t *if_index) {
-    LinkInfo link;
-    if (!if_index)
-        return LCACHE_LINUX_BAD_ARGUMENT;
-    Fetch fetch = link_of_iod(iod, link);
-    if (fetch == Fetch::ok)
-        *if_index = os_ifindex(link);
-    return status_of(fetch);
+    return translate(link_of_iod, iod, if_index, [](const LinkInfo &link, uint32_t &out) {
+        out = os_ifindex(link);
+        return 0u;
+    });
 }
 
 uint32_t netif_get_ifindex_name(uint32_t if_index, char *buf, uint32_t size) {
-    LinkInfo link;
-    if (!buf || size == 0)
+    if (size == 0)
         return LCACHE_LINUX_BAD_ARGUMENT;
-    Fetch fetch = link_of_ifindex(if_index, link);
-    if (fetch == Fetch::ok)
-        snprintf(buf, size, "%s", link.name);
-    return status_of(fetch);
+    return translate(link_of_ifindex, if_index, buf, [size](const LinkInfo &link, char &out) {
+        snprintf(&out, size, "%s", link.name);
+        return 0u;
+    });
 }
 
 uint32_t netif_get_ifindex_port_mode_list(netif_port_mode_req_t *req, uint32_t count) {

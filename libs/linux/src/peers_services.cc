@@ -123,27 +123,21 @@ uint32_t dmap_lib_ifidx_to_di(uint32_t if_index, uint32_t *di) {
         *di = members.index[0];
         return 0;
     }
-    LinkInfo link;
-    Fetch fetch = link_of_ifindex(if_index, link);
-    if (fetch != Fetch::ok)
-        return status_of(fetch);
-    if (classify(link) != IfType::ethernet)
-        return LCACHE_LINUX_NOT_APPLICABLE;
-    *di = link.index;
-    return 0;
+    return translate(link_of_ifindex, if_index, di, [](const LinkInfo &link, uint32_t &out) {
+        if (classify(link) != IfType::ethernet)
+            return LCACHE_LINUX_NOT_APPLICABLE;
+        out = link.index;
+        return 0u;
+    });
 }
 
 uint32_t dmap_lib_si_to_ifidx(uint32_t si, uint32_t *if_index) {
-    if (!if_index)
-        return LCACHE_LINUX_BAD_ARGUMENT;
-    LinkInfo link;
-    Fetch fetch = link_of_iod(si, link);
-    if (fetch != Fetch::ok)
-        return status_of(fetch);
-    if (classify(link) != IfType::ethernet)
-        return LCACHE_LINUX_NO_INTERFACE;
-    *if_index = os_ifindex(link);
-    return 0;
+    return translate(link_of_iod, si, if_index, [](const LinkInfo &link, uint32_t &out) {
+        if (classify(link) != IfType::ethernet)
+            return LCACHE_LINUX_NO_INTERFACE;
+        out = os_ifindex(link);
+        return 0u;
+    });
 }
 
 uint32_t dmap_lib_bd_to_di(uint32_t bd, uint32_t *di) {
@@ -157,25 +151,19 @@ uint32_t dmap_lib_bd_to_di(uint32_t bd, uint32_t *di) {
 }
 
 uint32_t lifsvc_query_ifindex_to_lif(uint32_t if_index, uint32_t *lif) {
-    if (!lif)
-        return LCACHE_LINUX_BAD_ARGUMENT;
-    LinkInfo link;
-    Fetch fetch = link_of_ifindex(if_index, link);
-    if (fetch == Fetch::ok)
-        *lif = kLifBase + link.index;
-    return status_of(fetch);
+    return translate(link_of_ifindex, if_index, lif, [](const LinkInfo &link, uint32_t &out) {
+        out = kLifBase + link.index;
+        return 0u;
+    });
 }
 
 uint32_t lifsvc_query_lif_to_ifindex(uint32_t lif, uint32_t *if_index) {
-    if (!if_index)
-        return LCACHE_LINUX_BAD_ARGUMENT;
-    if (lif <= kLifBase)
-        return LCACHE_LINUX_NO_INTERFACE;
-    LinkInfo link;
-    Fetch fetch = link_of_iod(lif - kLifBase, link);
-    if (fetch == Fetch::ok)
-        *if_index = os_ifindex(link);
-    return status_of(fetch);
+    // A LIF at or below the base names no kernel ifindex.
+    uint32_t iod = lif > kLifBase ? lif - kLifBase : 0;
+    return translate(link_of_iod, iod, if_index, [](const LinkInfo &link, uint32_t &out) {
+        out = os_ifindex(link);
+        return 0u;
+    });
 }
 
 uint32_t rtctx_if_get_context_id(uint32_t iod) {
@@ -203,16 +191,12 @@ uint32_t vlan_get_bd_and_primary_vlan(vlan_key_t key, uint16_t *bd, uint32_t *pv
 }
 
 uint32_t phyport_gldb_get_ifindex_port_mode(uint32_t if_index, uint32_t *mode) {
-    if (!mode)
-        return LCACHE_LINUX_BAD_ARGUMENT;
-    LinkInfo link;
-    Fetch fetch = link_of_ifindex(if_index, link);
-    if (fetch != Fetch::ok)
-        return status_of(fetch);
-    if (classify(link) != IfType::ethernet)
-        return LCACHE_LINUX_NOT_APPLICABLE;
-    *mode = is_bridge_port(link) ? kPortModeSwitched : kPortModeRouted;
-    return 0;
+    return translate(link_of_ifindex, if_index, mode, [](const LinkInfo &link, uint32_t &out) {
+        if (classify(link) != IfType::ethernet)
+            return LCACHE_LINUX_NOT_APPLICABLE;
+        out = is_bridge_port(link) ? kPortModeSwitched : kPortModeRouted;
+        return 0u;
+    });
 }
 
 } // extern "C"
