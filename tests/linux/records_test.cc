@@ -107,6 +107,7 @@ TEST(RecordedMessages, TheBridgeItselfIsItsOwnType) {
     ASSERT_TRUE(parse_link(r.message(), link));
     EXPECT_EQ(classify(link), IfType::bridge);
     EXPECT_EQ(os_ifindex(link), 7u << 24 | kBr0);
+    EXPECT_FALSE(link.vlan_filtering) << "br0 was made without VLAN filtering";
 }
 
 TEST(RecordedMessages, ADeletionStillNamesTheInterface) {

@@ -44,6 +44,16 @@ int on_vlan_attr(const nlattr *attr, void *data) {
     return MNL_CB_OK;
 }
 
+int on_bridge_attr(const nlattr *attr, void *data) {
+    auto *walk = static_cast<Walk *>(data);
+    if (mnl_attr_get_type(attr) == IFLA_BR_VLAN_FILTERING) {
+        if (mnl_attr_validate(attr, MNL_TYPE_U8) < 0)
+            return walk->ok = false, MNL_CB_ERROR;
+        walk->link->vlan_filtering = mnl_attr_get_u8(attr) != 0;
+    }
+    return MNL_CB_OK;
+}
+
 int on_vrf_port_attr(const nlattr *attr, void *data) {
     auto *walk = static_cast<Walk *>(data);
     if (mnl_attr_get_type(attr) == IFLA_VRF_PORT_TABLE &&
@@ -77,6 +87,8 @@ int on_linkinfo_data(const nlattr *attr, void *data) {
     int type = mnl_attr_get_type(attr);
     if (type == IFLA_INFO_DATA && link.kind_name() == "vlan")
         return mnl_attr_parse_nested(attr, on_vlan_attr, data) < 0 ? MNL_CB_ERROR : MNL_CB_OK;
+    if (type == IFLA_INFO_DATA && link.kind_name() == "bridge")
+        return mnl_attr_parse_nested(attr, on_bridge_attr, data) < 0 ? MNL_CB_ERROR : MNL_CB_OK;
     if (type == IFLA_INFO_SLAVE_DATA && link.slave_kind_name() == "vrf")
         return mnl_attr_parse_nested(attr, on_vrf_port_attr, data) < 0 ? MNL_CB_ERROR
                                                                        : MNL_CB_OK;

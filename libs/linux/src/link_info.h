@@ -27,6 +27,7 @@ struct LinkInfo {
     char slave_kind[kKindSize] = {};
     uint16_t vlan_id = 0; // VLAN devices
     uint32_t vrf_table = 0; // routing table of the VRF holding it
+    bool vlan_filtering = false; // bridges: IFLA_BR_VLAN_FILTERING
 
     std::string_view kind_name() const { return kind; }
     std::string_view slave_kind_name() const { return slave_kind; }

@@ -27,6 +27,13 @@ bool is_loopback(const LinkInfo &link) { return link.flags & IFF_LOOPBACK; }
 bool is_p2p(const LinkInfo &link) { return link.flags & IFF_POINTOPOINT; }
 bool switches(const LinkInfo &link) { return is_bridge_port(link) || classify(link) == IfType::bridge; }
 
+// Only a VLAN-filtering bridge gives its ports VLANs; asking its master
+// first spares the dump of every port's VLANs on a plain bridge.
+bool master_filters_vlans(const LinkInfo &port) {
+    LinkInfo bridge;
+    return fetch_link(port.master, bridge) == Fetch::ok && bridge.vlan_filtering;
+}
+
 } // namespace
 
 extern "C" {
@@ -82,7 +89,8 @@ uint32_t netif_get_vlan_info(uint32_t iod, netif_vlan_info_t *info, uint32_t *wo
     if (kind_is_vlan(link)) {
         vlan = link.vlan_id;
         mode = kVlanModeTagged;
-    } else if (is_bridge_port(link) && fetch_port_pvid(link.index, vlan) == Fetch::ok && vlan) {
+    } else if (is_bridge_port(link) && master_filters_vlans(link) &&
+               fetch_port_pvid(link.index, vlan) == Fetch::ok && vlan) {
         mode = kVlanModeUntagged;
     }
     if (mode == 0)
