@@ -2,7 +2,8 @@
 # find_package(lcache) from the install tree, by component: the cache alone
 # (runtime, development) holds nothing of the simulator and offers no sim
 # component; with the simulator installed too, a client linked through
-# lcache::sim_peers gets the simulated peers' answers.
+# lcache::sim_peers gets the simulated peers' answers; with the Linux peers,
+# lcache::lcache_linux keeps them in the link.
 # Usage: check_consumer.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
@@ -33,3 +34,18 @@ fi
 cmake --install "$build" --prefix "$prefix" --component sim >/dev/null
 consumer "$prefix" "$source" "$scratch/sim" -DLCACHE_NEEDS_SIM=ON
 "$scratch/sim/peers_client"
+
+# The Linux peers, through lcache::lcache_linux: in the link, ahead of
+# liblcache, although the client is linked --as-needed.
+cmake --install "$build" --prefix "$prefix" --component linux >/dev/null
+consumer "$prefix" "$source" "$scratch/linux"
+needed=$(readelf -d "$scratch/linux/linux_client" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+grep -qx 'liblcache_linux.so.1' <<<"$needed" || {
+  echo "FAIL: lcache::lcache_linux did not keep liblcache_linux in the link:" $needed >&2
+  exit 1
+}
+[ "$(grep -nx 'liblcache_linux.so.1' <<<"$needed" | cut -d: -f1)" -lt \
+  "$(grep -nx 'liblcache.so.1' <<<"$needed" | cut -d: -f1)" ] || {
+  echo "FAIL: liblcache_linux does not come ahead of liblcache:" $needed >&2
+  exit 1
+}
