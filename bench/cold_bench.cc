@@ -112,8 +112,10 @@ template <class Notify> void notify(benchmark::State &state, const Shape &shape,
     w.fill();
 }
 
-lcache_state_msg_t state_msg(const World &w, uint32_t i) {
-    lcache_state_msg_t msg{};
+// A record of interface i going up; the three record types share these
+// first fields.
+template <class Msg> Msg up_msg(const World &w, uint32_t i) {
+    Msg msg{};
     msg.if_index = w.ifindexes()[i];
     msg.iod = w.iods()[i];
     msg.state = kStateUp;
@@ -121,10 +123,7 @@ lcache_state_msg_t state_msg(const World &w, uint32_t i) {
 }
 
 lcache_l2_msg_t l2_msg(const World &w, uint32_t i) {
-    lcache_l2_msg_t msg{};
-    msg.if_index = w.ifindexes()[i];
-    msg.iod = w.iods()[i];
-    msg.state = kStateUp;
+    lcache_l2_msg_t msg = up_msg<lcache_l2_msg_t>(w, i);
     msg.mode_flags = LCACHE_L2_VLAN_A;
     const sim::Mac &mac = w.model().at(msg.if_index).mac;
     memcpy(msg.mac, mac.data(), sizeof msg.mac);
@@ -134,10 +133,7 @@ lcache_l2_msg_t l2_msg(const World &w, uint32_t i) {
 }
 
 lcache_l3_msg_t l3_msg(const World &w, uint32_t i) {
-    lcache_l3_msg_t msg{};
-    msg.if_index = w.ifindexes()[i];
-    msg.iod = w.iods()[i];
-    msg.state = kStateUp;
+    lcache_l3_msg_t msg = up_msg<lcache_l3_msg_t>(w, i);
     msg.mtu = 1500;
     return msg;
 }
@@ -173,7 +169,7 @@ void register_cold_benchmarks() {
 
     const Shape ports{kColdPorts};
     add_notify("phy_state", ports, [](const World &w, uint32_t i) {
-        const lcache_state_msg_t msg = state_msg(w, i);
+        const lcache_state_msg_t msg = up_msg<lcache_state_msg_t>(w, i);
         return lcache_update_phy_state(&msg);
     });
     add_notify("l2_state", ports, [](const World &w, uint32_t i) {
@@ -185,7 +181,7 @@ void register_cold_benchmarks() {
         return lcache_update_l3_state(&msg);
     });
     add_notify("l3_param", ports, [](const World &w, uint32_t i) {
-        const lcache_state_msg_t msg = state_msg(w, i);
+        const lcache_state_msg_t msg = up_msg<lcache_state_msg_t>(w, i);
         const uint32_t changes = 1u << kMtuChangedBit;
         return lcache_update_l3_param(&msg, &changes);
     });

@@ -15,6 +15,21 @@ namespace lctest {
 
 using ObjectTest = LcacheSimTest;
 
+namespace {
+
+// The event history holds one record: `text` at `level` under `header`,
+// with the instance's id and a length that counts the 4-byte prefix, the
+// ": " and the terminator.
+void expect_one_record(uint32_t header, uint32_t level, const std::string &text) {
+    const auto records = history(kHistId);
+    ASSERT_EQ(records.size(), 1u);
+    const HistEntry &r = records[0];
+    EXPECT_EQ(std::tuple(r.header, r.level, r.inst, r.text, r.len),
+              std::tuple(header, level, 0x730000u, ": " + text, 4 + 2 + text.size() + 1));
+}
+
+} // namespace
+
 // The block is copied with create_on_miss forced on, the if-type bit added
 // and a table size of 0 meaning the default; sync_mask selects the tables.
 // Cleanup releases the tables but leaves the switch and the block alone.
@@ -150,12 +165,7 @@ TEST_F(ObjectTest, AFailedInitReportsThroughTheErrorSinks) {
             EXPECT_EQ(TraceCapture::error_printf_calls[0].fmt, report);
         }
         EXPECT_EQ(lcache_print_str, report);
-        const auto records = history(kHistId);
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(
-            std::tuple(records[0].header, records[0].level, records[0].inst, records[0].text,
-                       records[0].len),
-            std::tuple(LCACHE_HIST_ERROR, 2u, 0x730000u, ": " + report, 4 + 2 + report.size() + 1));
+        expect_one_record(LCACHE_HIST_ERROR, 2u, report);
     }
 }
 
@@ -185,12 +195,7 @@ TEST_F(ObjectTest, InfoTraceGoesToOneSinkAndAlwaysToTheHistory) {
             for (const SinkCall &call : *calls)
                 EXPECT_EQ(std::tuple(call.fmt, call.text, call.arg),
                           std::tuple(fmt, text, with_print ? 9u : 0u));
-        const auto records = history(kHistId);
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(
-            std::tuple(records[0].header, records[0].level, records[0].inst, records[0].text,
-                       records[0].len),
-            std::tuple(LCACHE_HIST_INFO, 1u, 0x730000u, ": " + text, 4 + 2 + text.size() + 1));
+        expect_one_record(LCACHE_HIST_INFO, 1u, text);
     }
 
     init(LCACHE_ATTR_IOD);

@@ -400,16 +400,16 @@ LCACHE_API uint32_t __lcache_mem_type_t_str2enum(const char *name);
  * `num_buckets`; get_key: the address of the entry's key; keys_equal: 1
  * when the two u32 keys are equal. */
 LCACHE_API uint32_t lcache_if_hash(const void *key, uint32_t num_buckets);
-LCACHE_API void *lcache_if_get_key(void *entry);
-LCACHE_API uint32_t lcache_if_keys_equal(const void *a, const void *b);
 LCACHE_API uint32_t lcache_iod_hash(const void *key, uint32_t num_buckets);
-LCACHE_API void *lcache_iod_get_key(void *entry);
-LCACHE_API uint32_t lcache_iod_keys_equal(const void *a, const void *b);
 LCACHE_API uint32_t lcache_pi_hash(const void *key, uint32_t num_buckets);
-LCACHE_API void *lcache_pi_get_key(void *entry);
-LCACHE_API uint32_t lcache_pi_keys_equal(const void *a, const void *b);
 LCACHE_API uint32_t lcache_lif_hash(const void *key, uint32_t num_buckets);
+LCACHE_API void *lcache_if_get_key(void *entry);
+LCACHE_API void *lcache_iod_get_key(void *entry);
+LCACHE_API void *lcache_pi_get_key(void *entry);
 LCACHE_API void *lcache_lif_get_key(void *entry);
+LCACHE_API uint32_t lcache_if_keys_equal(const void *a, const void *b);
+LCACHE_API uint32_t lcache_iod_keys_equal(const void *a, const void *b);
+LCACHE_API uint32_t lcache_pi_keys_equal(const void *a, const void *b);
 LCACHE_API uint32_t lcache_lif_keys_equal(const void *a, const void *b);
 
 /* Put the entry into one table under the key it holds now: 1 on success,

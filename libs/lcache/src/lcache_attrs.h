@@ -18,28 +18,26 @@ struct FlagAttr {
     uint8_t mask;
 };
 
-inline constexpr FlagAttr kSwitchportFlag{LCACHE_ATTR_SWITCHPORT, LCACHE_STAT_SWITCHPORT,
-                                          netif_is_switchport, &lcache_if_entry_t::flags,
-                                          LCACHE_FLAG_SWPORT};
-inline constexpr FlagAttr kSwitchingFlag{LCACHE_ATTR_SWITCHING, LCACHE_STAT_SWITCHING,
-                                         netif_is_switching_enabled_on_iod,
-                                         &lcache_if_entry_t::flags, LCACHE_FLAG_SW};
-inline constexpr FlagAttr kLinkupFlag{LCACHE_ATTR_LINKUP, LCACHE_STAT_LINKUP, netif_is_linkup,
-                                      &lcache_if_entry_t::flags, LCACHE_FLAG_LINKUP};
-inline constexpr FlagAttr kProtoupFlag{LCACHE_ATTR_PROTOUP, LCACHE_STAT_PROTOUP, netif_is_protoup,
-                                       &lcache_if_entry_t::flags, LCACHE_FLAG_PROTOUP};
-inline constexpr FlagAttr kEthernetFlag{LCACHE_ATTR_ETHERNET, LCACHE_STAT_ETHERNET,
-                                        netif_is_ethernet, &lcache_if_entry_t::flags,
-                                        LCACHE_FLAG_ETH};
-inline constexpr FlagAttr kIsVlanFlag{LCACHE_ATTR_IS_VLAN, LCACHE_STAT_IS_VLAN, netif_is_vlan,
-                                      &lcache_if_entry_t::flags, LCACHE_FLAG_ISVLAN};
-inline constexpr FlagAttr kNullFlag{LCACHE_ATTR_NULL, LCACHE_STAT_NULL, netif_is_null0,
-                                    &lcache_if_entry_t::flags, LCACHE_FLAG_NULL};
-inline constexpr FlagAttr kP2pFlag{LCACHE_ATTR_P2P, LCACHE_STAT_P2P, netif_is_native_p2p,
-                                   &lcache_if_entry_t::flags2, LCACHE_FLAG2_P2P};
-inline constexpr FlagAttr kLoopbackFlag{LCACHE_ATTR_LOOPBACK, LCACHE_STAT_LOOPBACK,
-                                        netif_is_loopback, &lcache_if_entry_t::flags2,
-                                        LCACHE_FLAG2_LO};
+// An attribute's bit and row share its NAME; the flag is `mask` in `field`.
+#define LC_FLAG(NAME, peer, field, mask)                                                           \
+    FlagAttr { LCACHE_ATTR_##NAME, LCACHE_STAT_##NAME, peer, &lcache_if_entry_t::field, mask }
+
+inline constexpr FlagAttr kSwitchportFlag =
+    LC_FLAG(SWITCHPORT, netif_is_switchport, flags, LCACHE_FLAG_SWPORT);
+inline constexpr FlagAttr kSwitchingFlag =
+    LC_FLAG(SWITCHING, netif_is_switching_enabled_on_iod, flags, LCACHE_FLAG_SW);
+inline constexpr FlagAttr kLinkupFlag = LC_FLAG(LINKUP, netif_is_linkup, flags, LCACHE_FLAG_LINKUP);
+inline constexpr FlagAttr kProtoupFlag =
+    LC_FLAG(PROTOUP, netif_is_protoup, flags, LCACHE_FLAG_PROTOUP);
+inline constexpr FlagAttr kEthernetFlag =
+    LC_FLAG(ETHERNET, netif_is_ethernet, flags, LCACHE_FLAG_ETH);
+inline constexpr FlagAttr kIsVlanFlag = LC_FLAG(IS_VLAN, netif_is_vlan, flags, LCACHE_FLAG_ISVLAN);
+inline constexpr FlagAttr kNullFlag = LC_FLAG(NULL, netif_is_null0, flags, LCACHE_FLAG_NULL);
+inline constexpr FlagAttr kP2pFlag = LC_FLAG(P2P, netif_is_native_p2p, flags2, LCACHE_FLAG2_P2P);
+inline constexpr FlagAttr kLoopbackFlag =
+    LC_FLAG(LOOPBACK, netif_is_loopback, flags2, LCACHE_FLAG2_LO);
+
+#undef LC_FLAG
 
 // The cached flag.
 inline bool read_flag(const lcache_if_entry_t &entry, const FlagAttr &f) {

@@ -121,23 +121,31 @@ lcache_if_entry_t *find_entry_by_if(uint32_t if_index) {
                : lookup(kIfTable, if_index);
 }
 
-// The translation is asked before create_on_miss is looked at.
-lcache_if_entry_t *create_entry_by_pi(uint32_t pi) {
-    if (lcache_if_entry_t *entry = lookup(kPiTable, pi))
+namespace {
+
+// The entry held under `key` in the pi or lif table, else one created with
+// that key for the ifindex `to_if_index` names.  The translation is asked
+// before create_on_miss is looked at.
+lcache_if_entry_t *create_entry_by_key(const TableDesc &t, uint32_t key,
+                                       uint32_t (*to_if_index)(uint32_t key, uint32_t *if_index)) {
+    if (lcache_if_entry_t *entry = lookup(t, key))
         return entry;
     uint32_t if_index = 0;
-    if (dmap_lib_si_to_ifidx(pi, &if_index) != 0 || !lcache.attr.create_on_miss)
+    if (to_if_index(key, &if_index) != 0 || !lcache.attr.create_on_miss)
         return nullptr;
-    return create_entry(if_index, LCACHE_NO_IOD, pi, LCACHE_NO_LIF);
+    const bool by_pi = &t == &kPiTable;
+    return create_entry(if_index, LCACHE_NO_IOD, by_pi ? key : LCACHE_NO_PI,
+                        by_pi ? LCACHE_NO_LIF : key);
+}
+
+} // namespace
+
+lcache_if_entry_t *create_entry_by_pi(uint32_t pi) {
+    return create_entry_by_key(kPiTable, pi, dmap_lib_si_to_ifidx);
 }
 
 lcache_if_entry_t *create_entry_by_lif(uint32_t lif) {
-    if (lcache_if_entry_t *entry = lookup(kLifTable, lif))
-        return entry;
-    uint32_t if_index = 0;
-    if (lifsvc_query_lif_to_ifindex(lif, &if_index) != 0 || !lcache.attr.create_on_miss)
-        return nullptr;
-    return create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, lif);
+    return create_entry_by_key(kLifTable, lif, lifsvc_query_lif_to_ifindex);
 }
 
 } // namespace lc

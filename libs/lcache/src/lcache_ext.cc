@@ -9,24 +9,18 @@ namespace lc {
 
 namespace {
 
-template <unsigned I> uint32_t get_extension(uint32_t iod, uint32_t key) {
+// The getter (IsSet false) and the is-set test differ in the peer that
+// answers a miss or a stale slot, and in returning the value or whether it
+// is set.
+template <unsigned I, bool IsSet> uint32_t query_extension(uint32_t iod, uint32_t key) {
     const ExtSlot &s = kExtSlots[I];
     lcache_if_entry_t *entry = serving_entry(iod, s.bit, s.row);
     if (!entry)
-        return netif_get_extension(iod, key);
+        return IsSet ? netif_is_extension_set(iod, key) : netif_get_extension(iod, key);
     if (must_fetch(*entry, s.bit, s.row))
-        entry->*s.value = netif_get_extension(iod, key);
-    return settle_ext(*entry, s);
-}
-
-template <unsigned I> uint32_t is_extension_set(uint32_t iod, uint32_t key) {
-    const ExtSlot &s = kExtSlots[I];
-    lcache_if_entry_t *entry = serving_entry(iod, s.bit, s.row);
-    if (!entry)
-        return netif_is_extension_set(iod, key);
-    if (must_fetch(*entry, s.bit, s.row))
-        entry->*s.value = fetch_ext_value(*entry, s, key);
-    return settle_ext(*entry, s) != 0;
+        entry->*s.value = IsSet ? fetch_ext_value(*entry, s, key) : netif_get_extension(iod, key);
+    const uint32_t value = settle_ext(*entry, s);
+    return IsSet ? value != 0 : value;
 }
 
 // The owning service writes the value itself; no gate.
@@ -52,44 +46,23 @@ bool private_data_gate() {
 
 extern "C" {
 
-uint32_t lcache_netif_get_extension(uint32_t iod, uint32_t key) {
-    return lc::get_extension<0>(iod, key);
-}
-uint32_t lcache_netif_get_extension1(uint32_t iod, uint32_t key) {
-    return lc::get_extension<1>(iod, key);
-}
-uint32_t lcache_netif_get_extension2(uint32_t iod, uint32_t key) {
-    return lc::get_extension<2>(iod, key);
-}
-uint32_t lcache_netif_get_extension3(uint32_t iod, uint32_t key) {
-    return lc::get_extension<3>(iod, key);
-}
+// Slot I's three entry points; slot 0's names carry no number.
+#define LC_EXTENSION_SLOT(I, N)                                                                    \
+    uint32_t lcache_netif_get_extension##N(uint32_t iod, uint32_t key) {                           \
+        return lc::query_extension<I, false>(iod, key);                                            \
+    }                                                                                              \
+    uint32_t lcache_netif_is_extension##N##_set(uint32_t iod, uint32_t key) {                      \
+        return lc::query_extension<I, true>(iod, key);                                             \
+    }                                                                                              \
+    uint32_t lcache_netif_set_extension##N(uint32_t iod, uint32_t, uint32_t value) {               \
+        return lc::set_extension<I>(iod, value);                                                   \
+    }
 
-uint32_t lcache_netif_is_extension_set(uint32_t iod, uint32_t key) {
-    return lc::is_extension_set<0>(iod, key);
-}
-uint32_t lcache_netif_is_extension1_set(uint32_t iod, uint32_t key) {
-    return lc::is_extension_set<1>(iod, key);
-}
-uint32_t lcache_netif_is_extension2_set(uint32_t iod, uint32_t key) {
-    return lc::is_extension_set<2>(iod, key);
-}
-uint32_t lcache_netif_is_extension3_set(uint32_t iod, uint32_t key) {
-    return lc::is_extension_set<3>(iod, key);
-}
-
-uint32_t lcache_netif_set_extension(uint32_t iod, uint32_t, uint32_t value) {
-    return lc::set_extension<0>(iod, value);
-}
-uint32_t lcache_netif_set_extension1(uint32_t iod, uint32_t, uint32_t value) {
-    return lc::set_extension<1>(iod, value);
-}
-uint32_t lcache_netif_set_extension2(uint32_t iod, uint32_t, uint32_t value) {
-    return lc::set_extension<2>(iod, value);
-}
-uint32_t lcache_netif_set_extension3(uint32_t iod, uint32_t, uint32_t value) {
-    return lc::set_extension<3>(iod, value);
-}
+LC_EXTENSION_SLOT(0, )
+LC_EXTENSION_SLOT(1, 1)
+LC_EXTENSION_SLOT(2, 2)
+LC_EXTENSION_SLOT(3, 3)
+#undef LC_EXTENSION_SLOT
 
 // On the cached path the owner key is always the slot's own.
 uint32_t lcache_netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *size) {

@@ -46,14 +46,7 @@ void lcache_if_flush_lif(uint32_t lif, uint32_t option) {
 uint32_t lcache_if_flush_all(uint32_t option) {
     if (!lcache_enabled)
         return 0;
-    ht_iterator_t it;
-    if (!ht_iterator_init(&it, &lcache.if_table, 0, lcache.if_table.num_buckets)) {
-        LC_ERROR("Couldn't init iterator\n");
-        return 0;
-    }
-    while (void *entry = ht_iterator_next(&it, 0))
-        lc::flush_entry(static_cast<lcache_if_entry_t *>(entry), option);
-    return 1;
+    return lc::flush_every(__func__, lcache.if_table, lc::flush_entry, option);
 }
 
 uint32_t lcache_if_update_if(uint32_t if_index) {

@@ -17,4 +17,19 @@ inline uint32_t flush_mask(uint32_t option) {
     }
 }
 
+// Flushes every entry of the table; 0 when the hash-table service refuses
+// the walk (reported as `op`'s failure), else 1.
+template <class Entry>
+uint32_t flush_every(const char *op, ht_table_t &table,
+                     void (*flush)(Entry *entry, uint32_t option), uint32_t option) {
+    ht_iterator_t it;
+    if (!ht_iterator_init(&it, &table, 0, table.num_buckets)) {
+        LC_ERROR_AS(op, "Couldn't init iterator\n");
+        return 0;
+    }
+    while (void *entry = ht_iterator_next(&it, 0))
+        flush(static_cast<Entry *>(entry), option);
+    return 1;
+}
+
 } // namespace lc

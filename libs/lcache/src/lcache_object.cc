@@ -5,6 +5,7 @@
 
 #include "lcache_entry.h"
 #include "lcache_internal.h"
+#include "lcache_tables.h"
 #include "lcache_vlan_internal.h"
 #include "mtrack.h"
 
@@ -35,9 +36,10 @@ constexpr MemType kMemTypes[] = {
 };
 
 // Creates one interface table, or reports and cleans up that table alone.
-bool create_table(ht_table_t &table, size_t link_offset, ht_hash_fn hash, ht_get_key_fn get_key,
-                  ht_keys_equal_fn keys_equal) {
-    if (ht_init(&table, 0, link_offset, lcache.attr.table_size, 0.0, hash, get_key, keys_equal))
+bool create_table(const lc::TableDesc &t) {
+    ht_table_t &table = lc::table_of(t);
+    if (ht_init(&table, 0, t.link_offset, lcache.attr.table_size, 0.0, t.hash, t.get_key,
+                t.keys_equal))
         return true;
     LC_ERROR_AS("lcache_init", "Couldn't initialize hash table\n");
     ht_cleanup(&table);
@@ -45,22 +47,9 @@ bool create_table(ht_table_t &table, size_t link_offset, ht_hash_fn hash, ht_get
 }
 
 bool create_tables() {
-    const uint32_t sync = lcache.attr.sync_mask;
-    if (!create_table(lcache.if_table, offsetof(lcache_if_entry_t, if_link), lcache_if_hash,
-                      lcache_if_get_key, lcache_if_keys_equal))
-        return false;
-    if ((sync & LCACHE_ATTR_IOD) &&
-        !create_table(lcache.iod_table, offsetof(lcache_if_entry_t, iod_link), lcache_iod_hash,
-                      lcache_iod_get_key, lcache_iod_keys_equal))
-        return false;
-    if ((sync & LCACHE_ATTR_PI) &&
-        !create_table(lcache.pi_table, offsetof(lcache_if_entry_t, pi_link), lcache_pi_hash,
-                      lcache_pi_get_key, lcache_pi_keys_equal))
-        return false;
-    if ((sync & LCACHE_ATTR_LIF) &&
-        !create_table(lcache.lif_table, offsetof(lcache_if_entry_t, lif_link), lcache_lif_hash,
-                      lcache_lif_get_key, lcache_lif_keys_equal))
-        return false;
+    for (const lc::TableDesc *t : lc::kIndexTables)
+        if (lc::table_kept(*t) && !create_table(*t))
+            return false;
     return true;
 }
 

@@ -95,14 +95,7 @@ void lcache_if_print_iod(uint32_t iod) {
 void lcache_if_dump(void) {
     if (!lcache_enabled)
         return;
-    LC_TRACE("If table\n");
-    lcache_if_print_table(&lcache.if_table);
-    LC_TRACE("Iod table\n");
-    lcache_iod_print_table(&lcache.iod_table);
-    LC_TRACE("PI table\n");
-    lcache_pi_print_table(&lcache.pi_table);
-    LC_TRACE("LIF table\n");
-    lcache_lif_print_table(&lcache.lif_table);
+    lc::dump_index_tables([](const lc::TableDesc &t) { t.print(&lc::table_of(t)); });
 }
 
 void lcache_vlan_entry_print(const lcache_vlan_entry_t *e) {

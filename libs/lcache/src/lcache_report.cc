@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "lcache_internal.h"
+#include "lcache_tables.h"
 
 namespace lc {
 
@@ -146,14 +147,7 @@ void lcache_dump(void) {
     lcache_print_global();
     if (!lcache_enabled)
         return;
-    LC_TRACE("If table\n");
-    lcache_print_stats(&lcache.if_table);
-    LC_TRACE("Iod table\n");
-    lcache_print_stats(&lcache.iod_table);
-    LC_TRACE("PI table\n");
-    lcache_print_stats(&lcache.pi_table);
-    LC_TRACE("LIF table\n");
-    lcache_print_stats(&lcache.lif_table);
+    lc::dump_index_tables([](const lc::TableDesc &t) { lcache_print_stats(&lc::table_of(t)); });
 }
 
 void lcache_vlan_dump(void) {

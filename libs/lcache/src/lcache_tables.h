@@ -10,30 +10,42 @@
 namespace lc {
 
 struct TableDesc {
+    uint32_t sync_bit; // sync_mask bit that creates and maintains the table; 0: always
+    uint32_t none;     // key value of an entry that has no key for this table
     ht_table_t lcache_t::*table;
     size_t key_offset;  // the entry's u32 key for this table
     size_t link_offset; // the entry's link in this table
-    uint32_t sync_bit;  // sync_mask bit that creates and maintains the table; 0: always
-    uint32_t none;      // key value of an entry that has no key for this table
     uint64_t lcache_stats_t::*inserts;
     uint64_t lcache_stats_t::*removes;
     uint64_t lcache_stats_t::*insert_fails;
     uint64_t lcache_stats_t::*remove_fails;
+    ht_hash_fn hash;
+    ht_get_key_fn get_key;
+    ht_keys_equal_fn keys_equal;
+    void (*print)(ht_table_t *table);
+    void (*trace_heading)(); // the table's heading in the dumps
     void (*report_insert_fail)(const lcache_if_entry_t &entry);
     // The keyed tables only: the if table's delete is lcache_if_delete_entry.
     void (*report_delete_fail)(const lcache_if_entry_t &entry);
 };
 
+// What the table's name `t` gives: lcache.<t>_table, the entry's `key` and
+// <t>_link, and the <t>_* counters and callbacks.
+#define LC_TABLE_NAMED(t, key)                                                                     \
+    .table = &lcache_t::t##_table, .key_offset = offsetof(lcache_if_entry_t, key),                 \
+    .link_offset = offsetof(lcache_if_entry_t, t##_link), .inserts = &lcache_stats_t::t##_inserts, \
+    .removes = &lcache_stats_t::t##_removes, .insert_fails = &lcache_stats_t::t##_insert_fails,    \
+    .remove_fails = &lcache_stats_t::t##_remove_fails, .hash = lcache_##t##_hash,                  \
+    .get_key = lcache_##t##_get_key, .keys_equal = lcache_##t##_keys_equal,                        \
+    .print = lcache_##t##_print_table
+
+// Left as written: the formatter takes the keyword `if` for a statement.
+// clang-format off
 inline constexpr TableDesc kIfTable{
-    .table = &lcache_t::if_table,
-    .key_offset = offsetof(lcache_if_entry_t, if_index),
-    .link_offset = offsetof(lcache_if_entry_t, if_link),
     .sync_bit = 0,
     .none = 0,
-    .inserts = &lcache_stats_t::if_inserts,
-    .removes = &lcache_stats_t::if_removes,
-    .insert_fails = &lcache_stats_t::if_insert_fails,
-    .remove_fails = &lcache_stats_t::if_remove_fails,
+    LC_TABLE_NAMED(if, if_index),
+    .trace_heading = [] { LC_TRACE("If table\n"); },
     .report_insert_fail =
         [](const lcache_if_entry_t &e) {
             LC_ERROR_AS("lcache_if_insert_entry", "Failed to add lcache entry for if-index 0x%x\n",
@@ -41,17 +53,13 @@ inline constexpr TableDesc kIfTable{
         },
     .report_delete_fail = nullptr,
 };
+// clang-format on
 
 inline constexpr TableDesc kIodTable{
-    .table = &lcache_t::iod_table,
-    .key_offset = offsetof(lcache_if_entry_t, iod),
-    .link_offset = offsetof(lcache_if_entry_t, iod_link),
     .sync_bit = LCACHE_ATTR_IOD,
     .none = LCACHE_NO_IOD,
-    .inserts = &lcache_stats_t::iod_inserts,
-    .removes = &lcache_stats_t::iod_removes,
-    .insert_fails = &lcache_stats_t::iod_insert_fails,
-    .remove_fails = &lcache_stats_t::iod_remove_fails,
+    LC_TABLE_NAMED(iod, iod),
+    .trace_heading = [] { LC_TRACE("Iod table\n"); },
     .report_insert_fail =
         [](const lcache_if_entry_t &e) {
             LC_ERROR_AS("lcache_iod_insert_entry", "Failed to add iod entry for if 0x%x, iod %d\n",
@@ -65,53 +73,38 @@ inline constexpr TableDesc kIodTable{
         },
 };
 
-inline constexpr TableDesc kPiTable{
-    .table = &lcache_t::pi_table,
-    .key_offset = offsetof(lcache_if_entry_t, pi),
-    .link_offset = offsetof(lcache_if_entry_t, pi_link),
-    .sync_bit = LCACHE_ATTR_PI,
-    .none = LCACHE_NO_PI,
-    .inserts = &lcache_stats_t::pi_inserts,
-    .removes = &lcache_stats_t::pi_removes,
-    .insert_fails = &lcache_stats_t::pi_insert_fails,
-    .remove_fails = &lcache_stats_t::pi_remove_fails,
-    .report_insert_fail =
-        [](const lcache_if_entry_t &e) {
-            LC_ERROR_AS("lcache_pi_insert_entry",
-                        "Failed to add pi entry for if 0x%x, iod %d, pi 0x%x\n", e.if_index, e.iod,
-                        e.pi);
-        },
-    .report_delete_fail =
-        [](const lcache_if_entry_t &e) {
-            LC_ERROR_AS("lcache_pi_delete_entry",
-                        "Failed to del pi entry for if 0x%x, iod %d, pi 0x%x; possible leak?\n",
-                        e.if_index, e.iod, e.pi);
-        },
-};
+// The pi and lif tables are alike but for their names, `t` in the entry
+// and the messages, `heading` in the dumps.
+// clang-format off
+#define LC_KEYED_TABLE(sync, no_key, t, heading)                                                   \
+    TableDesc{                                                                                     \
+        .sync_bit = sync,                                                                          \
+        .none = no_key,                                                                            \
+        LC_TABLE_NAMED(t, t),                                                                      \
+        .trace_heading = [] { LC_TRACE(heading " table\n"); },                                     \
+        .report_insert_fail =                                                                      \
+            [](const lcache_if_entry_t &e) {                                                       \
+                LC_ERROR_AS("lcache_" #t "_insert_entry",                                          \
+                            "Failed to add " #t " entry for if 0x%x, iod %d, " #t " 0x%x\n",       \
+                            e.if_index, e.iod, e.t);                                               \
+            },                                                                                     \
+        .report_delete_fail =                                                                      \
+            [](const lcache_if_entry_t &e) {                                                       \
+                LC_ERROR_AS("lcache_" #t "_delete_entry",                                          \
+                            "Failed to del " #t " entry for if 0x%x, iod %d, " #t                  \
+                            " 0x%x; possible leak?\n", e.if_index, e.iod, e.t);                    \
+            },                                                                                     \
+    }
+// clang-format on
 
-inline constexpr TableDesc kLifTable{
-    .table = &lcache_t::lif_table,
-    .key_offset = offsetof(lcache_if_entry_t, lif),
-    .link_offset = offsetof(lcache_if_entry_t, lif_link),
-    .sync_bit = LCACHE_ATTR_LIF,
-    .none = LCACHE_NO_LIF,
-    .inserts = &lcache_stats_t::lif_inserts,
-    .removes = &lcache_stats_t::lif_removes,
-    .insert_fails = &lcache_stats_t::lif_insert_fails,
-    .remove_fails = &lcache_stats_t::lif_remove_fails,
-    .report_insert_fail =
-        [](const lcache_if_entry_t &e) {
-            LC_ERROR_AS("lcache_lif_insert_entry",
-                        "Failed to add lif entry for if 0x%x, iod %d, lif 0x%x\n", e.if_index,
-                        e.iod, e.lif);
-        },
-    .report_delete_fail =
-        [](const lcache_if_entry_t &e) {
-            LC_ERROR_AS("lcache_lif_delete_entry",
-                        "Failed to del lif entry for if 0x%x, iod %d, lif 0x%x; possible leak?\n",
-                        e.if_index, e.iod, e.lif);
-        },
-};
+inline constexpr TableDesc kPiTable = LC_KEYED_TABLE(LCACHE_ATTR_PI, LCACHE_NO_PI, pi, "PI");
+inline constexpr TableDesc kLifTable = LC_KEYED_TABLE(LCACHE_ATTR_LIF, LCACHE_NO_LIF, lif, "LIF");
+
+#undef LC_KEYED_TABLE
+#undef LC_TABLE_NAMED
+
+// The four in the order they are created and dumped.
+inline constexpr const TableDesc *kIndexTables[] = {&kIfTable, &kIodTable, &kPiTable, &kLifTable};
 
 inline ht_table_t &table_of(const TableDesc &t) { return lcache.*t.table; }
 
@@ -127,10 +120,22 @@ inline bool holds(const TableDesc &t, const lcache_if_entry_t &entry) {
     return reinterpret_cast<const ht_link_t *>(at)->pprev != nullptr;
 }
 
-// The table exists and is maintained: created by lcache_init and its bit is
-// still in sync_mask (disabling the cache clears the mask).
+// sync_mask keeps the table (disabling the cache clears the mask).
+inline bool table_kept(const TableDesc &t) {
+    return t.sync_bit == 0 || (lcache.attr.sync_mask & t.sync_bit);
+}
+
+// The table exists and is maintained: created by lcache_init and still kept.
 inline bool table_in_service(const TableDesc &t) {
-    return (t.sync_bit == 0 || (lcache.attr.sync_mask & t.sync_bit)) && table_exists(table_of(t));
+    return table_kept(t) && table_exists(table_of(t));
+}
+
+// Each index table under its heading, as the dumps show them.
+inline void dump_index_tables(void (*show)(const TableDesc &t)) {
+    for (const TableDesc *t : kIndexTables) {
+        t->trace_heading();
+        show(*t);
+    }
 }
 
 // The entry held under `key`, or NULL.  Never creates, and never hands a

@@ -14,11 +14,22 @@ namespace lc {
 
 namespace {
 
-struct Translation {
-    uint32_t key_bit; // gate in sync_mask, and the dirty bit that refreshes
+// What a translation's gate and refresh depend on: the key it reads.
+struct KeyGate {
+    uint32_t bit; // gate in sync_mask, and the dirty bit that refreshes
     lcache_stat_row_t row;
-    uint64_t lcache_stats_t::*key_refreshes;
+    uint64_t lcache_stats_t::*refreshes;
     uint32_t refresh_failed; // status when that refresh finds the entry stale
+};
+
+// clang-format off
+constexpr KeyGate kIodGate{LCACHE_ATTR_IOD, LCACHE_STAT_IOD, &lcache_stats_t::upd_iod, LCACHE_ERR_IOD_REFRESH};
+constexpr KeyGate kPiGate{LCACHE_ATTR_PI, LCACHE_STAT_PI, &lcache_stats_t::upd_pi, LCACHE_ERR_PI_REFRESH};
+constexpr KeyGate kLifGate{LCACHE_ATTR_LIF, LCACHE_STAT_LIF, &lcache_stats_t::upd_lif, LCACHE_ERR_LIF_REFRESH};
+// clang-format on
+
+struct Translation {
+    const KeyGate &gate;
     lcache_if_entry_t *(*find)(uint32_t key);
     uint32_t (*peer)(uint32_t key, uint32_t *out);
     uint32_t lcache_if_entry_t::*answer;
@@ -34,77 +45,34 @@ lcache_if_entry_t *find_by_lif(uint32_t lif) {
     return lcache.attr.create_on_miss ? create_entry_by_lif(lif) : lookup(kLifTable, lif);
 }
 
-const Translation kIfindexFromIod{
-    .key_bit = LCACHE_ATTR_IOD,
-    .row = LCACHE_STAT_IOD,
-    .key_refreshes = &lcache_stats_t::upd_iod,
-    .refresh_failed = LCACHE_ERR_IOD_REFRESH,
-    .find = find_entry_by_iod,
-    .peer = netif_get_ifindex_frm_iod,
-    .answer = &lcache_if_entry_t::if_index,
-};
-// Never creates: the iod is what a creation would have to ask for.
-const Translation kIodFromIfindex{
-    .key_bit = LCACHE_ATTR_IOD,
-    .row = LCACHE_STAT_IOD,
-    .key_refreshes = &lcache_stats_t::upd_iod,
-    .refresh_failed = LCACHE_ERR_IOD_REFRESH,
-    .find = find_by_if_only,
-    .peer = netif_get_iod_frm_ifindex,
-    .answer = &lcache_if_entry_t::iod,
-};
-const Translation kIfindexFromSi{
-    .key_bit = LCACHE_ATTR_PI,
-    .row = LCACHE_STAT_PI,
-    .key_refreshes = &lcache_stats_t::upd_pi,
-    .refresh_failed = LCACHE_ERR_PI_REFRESH,
-    .find = find_by_pi,
-    .peer = dmap_lib_si_to_ifidx,
-    .answer = &lcache_if_entry_t::if_index,
-};
-const Translation kDiFromIfindex{
-    .key_bit = LCACHE_ATTR_PI,
-    .row = LCACHE_STAT_PI,
-    .key_refreshes = &lcache_stats_t::upd_pi,
-    .refresh_failed = LCACHE_ERR_PI_REFRESH,
-    .find = find_entry_by_if,
-    .peer = dmap_lib_ifidx_to_di,
-    .answer = &lcache_if_entry_t::pi,
-};
-const Translation kIfindexFromLif{
-    .key_bit = LCACHE_ATTR_LIF,
-    .row = LCACHE_STAT_LIF,
-    .key_refreshes = &lcache_stats_t::upd_lif,
-    .refresh_failed = LCACHE_ERR_LIF_REFRESH,
-    .find = find_by_lif,
-    .peer = lifsvc_query_lif_to_ifindex,
-    .answer = &lcache_if_entry_t::if_index,
-};
-const Translation kLifFromIfindex{
-    .key_bit = LCACHE_ATTR_LIF,
-    .row = LCACHE_STAT_LIF,
-    .key_refreshes = &lcache_stats_t::upd_lif,
-    .refresh_failed = LCACHE_ERR_LIF_REFRESH,
-    .find = find_entry_by_if,
-    .peer = lifsvc_query_ifindex_to_lif,
-    .answer = &lcache_if_entry_t::lif,
-};
+// The iod-to-ifindex direction never creates: the iod is what a creation
+// would have to ask for.
+using E = lcache_if_entry_t;
+// clang-format off
+const Translation kIfindexFromIod{kIodGate, find_entry_by_iod, netif_get_ifindex_frm_iod,   &E::if_index};
+const Translation kIodFromIfindex{kIodGate, find_by_if_only,   netif_get_iod_frm_ifindex,   &E::iod};
+const Translation kIfindexFromSi{kPiGate,   find_by_pi,        dmap_lib_si_to_ifidx,        &E::if_index};
+const Translation kDiFromIfindex{kPiGate,   find_entry_by_if,  dmap_lib_ifidx_to_di,        &E::pi};
+const Translation kIfindexFromLif{kLifGate, find_by_lif,       lifsvc_query_lif_to_ifindex, &E::if_index};
+const Translation kLifFromIfindex{kLifGate, find_entry_by_if,  lifsvc_query_ifindex_to_lif, &E::lif};
+// clang-format on
 
 uint32_t translate(const Translation &t, uint32_t key, uint32_t *out) {
     if (!out)
         return LCACHE_ERR_NULL_ARG;
-    lcache_if_entry_t *entry = (lcache.attr.sync_mask & t.key_bit) ? t.find(key) : nullptr;
+    const KeyGate &g = t.gate;
+    lcache_if_entry_t *entry = (lcache.attr.sync_mask & g.bit) ? t.find(key) : nullptr;
     if (!entry) {
-        ++lcache.stats.misses[t.row];
+        ++lcache.stats.misses[g.row];
         return t.peer(key, out);
     }
-    if (entry->dirty & t.key_bit) {
-        ++lcache.stats.misses[t.row];
-        ++(lcache.stats.*t.key_refreshes);
+    if (entry->dirty & g.bit) {
+        ++lcache.stats.misses[g.row];
+        ++(lcache.stats.*g.refreshes);
         if (!refresh_entry(entry, 0))
-            return t.refresh_failed;
+            return g.refresh_failed;
     } else {
-        ++lcache.stats.hits[t.row];
+        ++lcache.stats.hits[g.row];
     }
     *out = entry->*t.answer;
     return 0;
@@ -133,42 +101,17 @@ uint32_t ask_fop(uint32_t if_index, uint32_t *fop) {
     return 0;
 }
 
-} // namespace
-
-} // namespace lc
-
-extern "C" {
-
-uint32_t lcache_netif_get_ifindex_frm_iod(uint32_t iod, uint32_t *if_index) {
-    return lc::translate(lc::kIfindexFromIod, iod, if_index);
-}
-uint32_t lcache_netif_get_iod_frm_ifindex(uint32_t if_index, uint32_t *iod) {
-    return lc::translate(lc::kIodFromIfindex, if_index, iod);
-}
-uint32_t lcache_dmap_lib_si_to_ifidx(uint32_t si, uint32_t *if_index) {
-    return lc::translate(lc::kIfindexFromSi, si, if_index);
-}
-uint32_t lcache_dmap_lib_ifidx_to_di(uint32_t if_index, uint32_t *di) {
-    return lc::translate(lc::kDiFromIfindex, if_index, di);
-}
-uint32_t lcache_lifsvc_query_lif_to_ifindex(uint32_t lif, uint32_t *if_index) {
-    return lc::translate(lc::kIfindexFromLif, lif, if_index);
-}
-uint32_t lcache_lifsvc_query_ifindex_to_lif(uint32_t if_index, uint32_t *lif) {
-    return lc::translate(lc::kLifFromIfindex, if_index, lif);
-}
-
-// Only the member for hash 0 is cached: it is the first operational one.
-uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, uint32_t *member) {
-    if (!member)
-        return LCACHE_ERR_NULL_ARG;
-    const bool gate = (lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF) && hash == 0;
-    lcache_if_entry_t *entry = lc::serving_entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
+// The first operational member of the port-channel, kept in agg_if: `ask`
+// answers a miss and fills a stale or empty (0) value.
+uint32_t cached_member(uint32_t if_index, uint32_t *member,
+                       uint32_t (*ask)(uint32_t if_index, uint32_t *member)) {
+    const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF;
+    lcache_if_entry_t *entry = serving_entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
     if (!entry)
-        return agg_get_pc_mbr_ifidx_from_rbh(if_index, hash, member);
+        return ask(if_index, member);
     if ((entry->dirty & LCACHE_ATTR_AGG_IF) || entry->agg_if == 0) {
         ++lcache.stats.misses[LCACHE_STAT_AGG_IF];
-        uint32_t status = agg_get_pc_mbr_ifidx_from_rbh(if_index, 0, &entry->agg_if);
+        uint32_t status = ask(if_index, &entry->agg_if);
         if (status != 0)
             return status;
         entry->dirty &= ~LCACHE_ATTR_AGG_IF;
@@ -179,25 +122,40 @@ uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, u
     return 0;
 }
 
+} // namespace
+
+} // namespace lc
+
+extern "C" {
+
+#define LC_TRANSLATION(name, t)                                                                    \
+    uint32_t name(uint32_t key, uint32_t *out) { return lc::translate(lc::t, key, out); }
+
+LC_TRANSLATION(lcache_netif_get_ifindex_frm_iod, kIfindexFromIod)
+LC_TRANSLATION(lcache_netif_get_iod_frm_ifindex, kIodFromIfindex)
+LC_TRANSLATION(lcache_dmap_lib_si_to_ifidx, kIfindexFromSi)
+LC_TRANSLATION(lcache_dmap_lib_ifidx_to_di, kDiFromIfindex)
+LC_TRANSLATION(lcache_lifsvc_query_lif_to_ifindex, kIfindexFromLif)
+LC_TRANSLATION(lcache_lifsvc_query_ifindex_to_lif, kLifFromIfindex)
+#undef LC_TRANSLATION
+
+// Only the member for hash 0 is cached: it is the first operational one.
+uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, uint32_t *member) {
+    if (!member)
+        return LCACHE_ERR_NULL_ARG;
+    if (hash != 0) {
+        ++lcache.stats.misses[LCACHE_STAT_AGG_IF];
+        return agg_get_pc_mbr_ifidx_from_rbh(if_index, hash, member);
+    }
+    return lc::cached_member(if_index, member, [](uint32_t pc, uint32_t *first) {
+        return agg_get_pc_mbr_ifidx_from_rbh(pc, 0, first);
+    });
+}
+
 uint32_t lcache_agg_get_fop(uint32_t if_index, uint32_t *fop) {
     if (!fop)
         return LCACHE_ERR_NULL_ARG;
-    const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF;
-    lcache_if_entry_t *entry = lc::serving_entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
-    if (!entry)
-        return lc::ask_fop(if_index, fop);
-    if (!(entry->dirty & LCACHE_ATTR_AGG_IF) && entry->agg_if != 0) {
-        ++lcache.stats.hits[LCACHE_STAT_AGG_IF];
-        *fop = entry->agg_if;
-        return 0;
-    }
-    ++lcache.stats.misses[LCACHE_STAT_AGG_IF];
-    uint32_t status = lc::ask_fop(if_index, &entry->agg_if);
-    if (status == 0) {
-        entry->dirty &= ~LCACHE_ATTR_AGG_IF;
-        *fop = entry->agg_if;
-    }
-    return status;
+    return lc::cached_member(if_index, fop, lc::ask_fop);
 }
 
 // Served from the ips flag, so a cached answer is the ips mode or 0.

@@ -184,14 +184,7 @@ uint32_t lcache_vlan_flush_all(uint32_t opt) {
         return 0;
     if (!lc::table_exists(lcache.vlan_table)) // nothing was ever cached
         return 1;
-    ht_iterator_t it;
-    if (!ht_iterator_init(&it, &lcache.vlan_table, 0, lcache.vlan_table.num_buckets)) {
-        LC_ERROR("Couldn't init iterator\n");
-        return 0;
-    }
-    while (void *entry = ht_iterator_next(&it, 0))
-        lcache_flush_vlan_entry(static_cast<lcache_vlan_entry_t *>(entry), opt);
-    return 1;
+    return lc::flush_every(__func__, lcache.vlan_table, lcache_flush_vlan_entry, opt);
 }
 
 uint32_t lcache_vlan_flush_vlan(uint16_t vlan, uint32_t opt) {

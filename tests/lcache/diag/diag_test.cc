@@ -5,7 +5,6 @@
 
 #include <dlfcn.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <numeric>
@@ -40,26 +39,18 @@ namespace {
 
 using lctest::TraceCapture;
 
-[[gnu::format(printf, 1, 2)]] std::string format(const char *fmt, ...) {
-    char text[512];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(text, sizeof text, fmt, ap);
-    va_end(ap);
-    return text;
-}
-
 std::string table_header(const ht_table_t &t, unsigned long size) {
-    return format("Hash table 0x%p, size %lu, num_buckets %lu\n", static_cast<const void *>(&t),
-                  size, static_cast<unsigned long>(t.num_buckets));
+    return lctest::text("Hash table 0x%p, size %lu, num_buckets %lu\n",
+                        static_cast<const void *>(&t), size,
+                        static_cast<unsigned long>(t.num_buckets));
 }
 
 std::string stats_line(ht_table_t &t) {
     ht_stats_t st;
     EXPECT_NE(ht_get_stats(&t, &st), 0u);
-    return format("Size hwm: %lu, worst lookup: %lu, average lookup: %f\n",
-                  static_cast<unsigned long>(st.size_hwm),
-                  static_cast<unsigned long>(st.worst_lookup), st.avg_lookup);
+    return lctest::text("Size hwm: %lu, worst lookup: %lu, average lookup: %f\n",
+                        static_cast<unsigned long>(st.size_hwm),
+                        static_cast<unsigned long>(st.worst_lookup), st.avg_lookup);
 }
 
 // The report as a printf sink shows it: each %llu takes the next value.
@@ -89,8 +80,8 @@ std::string global_report() {
         "ips null agg_if gre subif name bd FIndex pvlan");
     std::string word;
     for (size_t i = 0; words >> word; ++i) {
-        text += format("%-*s:\t%%llu\t%%llu\t%%llu\n", word.starts_with("switch") ? 10 : 8,
-                       word.c_str());
+        text += lctest::text("%-*s:\t%%llu\t%%llu\t%%llu\n", word.starts_with("switch") ? 10 : 8,
+                             word.c_str());
         // Loopback and p2p (rows 26 and 27) follow ethernet; the VLAN rows come last.
         const size_t r = i < 18 ? i : i < 20 ? i + 8 : i < 28 ? i - 2 : i - 28;
         if (i < 28)
@@ -99,8 +90,8 @@ std::string global_report() {
             values.insert(values.end(), {s.vlan_hits[r], s.vlan_misses[r], s.vlan_updates[r]});
     }
     const lcache_attr &a = lcache.attr;
-    std::string out = format("sync 0x%x, crit:0x%x, med:0x%x, low:0x%x, once: 0x%x\n", a.sync_mask,
-                             a.crit_mask, a.med_mask, a.low_mask, a.once_mask);
+    std::string out = lctest::text("sync 0x%x, crit:0x%x, med:0x%x, low:0x%x, once: 0x%x\n",
+                                   a.sync_mask, a.crit_mask, a.med_mask, a.low_mask, a.once_mask);
     size_t next = 0, at = 0;
     for (size_t hole; (hole = text.find("%llu", at)) != std::string::npos; at = hole + 4)
         out += text.substr(at, hole - at) + std::to_string(values.at(next++));
@@ -129,8 +120,8 @@ TEST_F(DiagTest, AnEntryPrintsItsLinesAndSkipsTheConditionalOnes) {
     e.extn_size = 4, e.extn1_size = 1, e.extn2_size = 2, e.extn3_size = 3, e.flags = 0xAA;
     e.flags2 = LCACHE_FLAG2_P2P, e.agg_if = 0x1a000005;
     memcpy(e.mac, "\x00\x11\x22\x33\x44\x55", 6);
-    const std::string first = format("Entry (0x%p) mgmt0 - if_index: 0x1000(5), iod: %u\n",
-                                     static_cast<void *>(&e), e.iod);
+    const std::string first = lctest::text("Entry (0x%p) mgmt0 - if_index: 0x1000(5), iod: %u\n",
+                                           static_cast<void *>(&e), e.iod);
     const std::string mac = "MAC: 0011.2233.4455, encap 3, Ctx 2, Extn:0xabc(s4), Tid 9, Vlan 30\n";
     const std::string tail = "mtu:1500, sw-port 0, sw:1, linkup:0, protoup:1, eth:0, isvlan:1, "
                              "ips:0, null:1, lo:0 p2p:1\n"
@@ -173,8 +164,9 @@ TEST_F(DiagTest, TheDumpsWalkEveryTableUnderItsHeading) {
                   table_header(lcache.pi_table, 1) + entry + "LIF table\n" +
                   table_header(lcache.lif_table, 1) + entry);
 
-    const std::string line = format("Entry (0x%p) - vlan: 20, pvlan: 10, FI 0x%x, BD 0x14\n",
-                                    static_cast<const void *>(v), sim::default_flood_index(20));
+    const std::string line =
+        lctest::text("Entry (0x%p) - vlan: 20, pvlan: 10, FI 0x%x, BD 0x14\n",
+                     static_cast<const void *>(v), sim::default_flood_index(20));
     TraceCapture::clear();
     lcache_vlan_print(20);
     lcache_vlan_print(21);
@@ -210,7 +202,7 @@ TEST_F(DiagTest, ANullTableIsNeverReadThrough) {
         print(nullptr);
         g_service_walks_null_tables = false;
         EXPECT_EQ(TraceCapture::debug_text(),
-                  format("Hash table 0x%p, size %lu, num_buckets %lu\n", nullptr, 0ul, 0ul));
+                  lctest::text("Hash table 0x%p, size %lu, num_buckets %lu\n", nullptr, 0ul, 0ul));
         lcache_print_str[0] = '\0';
         print(nullptr);
         EXPECT_THAT(std::string(lcache_print_str), testing::StrEq("Couldn't init iterator\n"));

@@ -23,25 +23,22 @@ struct Member {
 };
 constexpr auto kF1 = &lcache_if_entry_t::flags, kF2 = &lcache_if_entry_t::flags2;
 static const uint8_t kNoMac[6] = {};
+// A flag: lcache_netif_<fn> and the peer's netif_<fn>, LCACHE_ATTR_<NAME>
+// and LCACHE_STAT_<NAME>, one peer call per refetch.
+#define FLAG(fn, NAME, field, mask)                                                                \
+    Member {                                                                                       \
+        lcache_netif_##fn, LCACHE_ATTR_##NAME, LCACHE_STAT_##NAME, P::netif_##fn, 1, field, mask   \
+    }
 const Member kMembers[] = {
-    {lcache_netif_is_switchport, LCACHE_ATTR_SWITCHPORT, LCACHE_STAT_SWITCHPORT,
-     P::netif_is_switchport, 1, kF1, LCACHE_FLAG_SWPORT},
-    {lcache_netif_is_switching_enabled_on_iod, LCACHE_ATTR_SWITCHING, LCACHE_STAT_SWITCHING,
-     P::netif_is_switching_enabled_on_iod, 1, kF1, LCACHE_FLAG_SW},
-    {lcache_netif_is_linkup, LCACHE_ATTR_LINKUP, LCACHE_STAT_LINKUP, P::netif_is_linkup, 1, kF1,
-     LCACHE_FLAG_LINKUP},
-    {lcache_netif_is_protoup, LCACHE_ATTR_PROTOUP, LCACHE_STAT_PROTOUP, P::netif_is_protoup, 1, kF1,
-     LCACHE_FLAG_PROTOUP},
-    {lcache_netif_is_ethernet, LCACHE_ATTR_ETHERNET, LCACHE_STAT_ETHERNET, P::netif_is_ethernet, 1,
-     kF1, LCACHE_FLAG_ETH},
-    {lcache_netif_is_vlan, LCACHE_ATTR_IS_VLAN, LCACHE_STAT_IS_VLAN, P::netif_is_vlan, 1, kF1,
-     LCACHE_FLAG_ISVLAN},
-    {lcache_netif_is_null0, LCACHE_ATTR_NULL, LCACHE_STAT_NULL, P::netif_is_null0, 1, kF1,
-     LCACHE_FLAG_NULL},
-    {lcache_netif_is_native_p2p, LCACHE_ATTR_P2P, LCACHE_STAT_P2P, P::netif_is_native_p2p, 1, kF2,
-     LCACHE_FLAG2_P2P},
-    {lcache_netif_is_loopback, LCACHE_ATTR_LOOPBACK, LCACHE_STAT_LOOPBACK, P::netif_is_loopback, 1,
-     kF2, LCACHE_FLAG2_LO},
+    FLAG(is_switchport, SWITCHPORT, kF1, LCACHE_FLAG_SWPORT),
+    FLAG(is_switching_enabled_on_iod, SWITCHING, kF1, LCACHE_FLAG_SW),
+    FLAG(is_linkup, LINKUP, kF1, LCACHE_FLAG_LINKUP),
+    FLAG(is_protoup, PROTOUP, kF1, LCACHE_FLAG_PROTOUP),
+    FLAG(is_ethernet, ETHERNET, kF1, LCACHE_FLAG_ETH),
+    FLAG(is_vlan, IS_VLAN, kF1, LCACHE_FLAG_ISVLAN),
+    FLAG(is_null0, NULL, kF1, LCACHE_FLAG_NULL),
+    FLAG(is_native_p2p, P2P, kF2, LCACHE_FLAG2_P2P),
+    FLAG(is_loopback, LOOPBACK, kF2, LCACHE_FLAG2_LO),
     {lcache_netif_get_if_encaptype, LCACHE_ATTR_ENCAP, LCACHE_STAT_ENCAP, P::netif_get_if_encaptype,
      1},
     {lcache_netif_get_if_mtu, LCACHE_ATTR_MTU, LCACHE_STAT_MTU, P::netif_get_if_mtu, 1},
@@ -58,6 +55,7 @@ const Member kMembers[] = {
     {[](uint32_t iod) { return lcache_netif_is_if_mac_addr(iod, kNoMac); }, LCACHE_ATTR_MAC,
      LCACHE_STAT_MAC, P::netif_is_if_mac_addr, 1},
 };
+#undef FLAG
 
 // A closed gate or a missing entry passes the question on and counts a
 // miss; a dirty attribute is fetched once, then hit.  Only the VLAN

@@ -5,6 +5,12 @@ namespace lctest {
 
 enum Key { kIfindex, kIod, kPi, kLif };
 
+// lcache_<fn> over the peer's <fn>, gated and refreshed by the key KEY.
+#define ROW(fn, from, to, KEY, key, creates)                                                       \
+    {                                                                                              \
+        lcache_##fn, from, to, LCACHE_ATTR_##KEY, LCACHE_STAT_##KEY, &lcache_stats_t::upd_##key,   \
+            LCACHE_ERR_##KEY##_REFRESH, PeerFn::fn, creates                                        \
+    }
 const struct Translation {
     uint32_t (*translate)(uint32_t key, uint32_t *out);
     Key from, to;
@@ -15,18 +21,13 @@ const struct Translation {
     PeerFn peer;
     bool creates;
 } kTranslations[] = {
-    {lcache_netif_get_ifindex_frm_iod, kIod, kIfindex, LCACHE_ATTR_IOD, LCACHE_STAT_IOD,
-     &lcache_stats_t::upd_iod, LCACHE_ERR_IOD_REFRESH, PeerFn::netif_get_ifindex_frm_iod, true},
-    {lcache_netif_get_iod_frm_ifindex, kIfindex, kIod, LCACHE_ATTR_IOD, LCACHE_STAT_IOD,
-     &lcache_stats_t::upd_iod, LCACHE_ERR_IOD_REFRESH, PeerFn::netif_get_iod_frm_ifindex, false},
-    {lcache_dmap_lib_si_to_ifidx, kPi, kIfindex, LCACHE_ATTR_PI, LCACHE_STAT_PI,
-     &lcache_stats_t::upd_pi, LCACHE_ERR_PI_REFRESH, PeerFn::dmap_lib_si_to_ifidx, true},
-    {lcache_dmap_lib_ifidx_to_di, kIfindex, kPi, LCACHE_ATTR_PI, LCACHE_STAT_PI,
-     &lcache_stats_t::upd_pi, LCACHE_ERR_PI_REFRESH, PeerFn::dmap_lib_ifidx_to_di, true},
-    {lcache_lifsvc_query_lif_to_ifindex, kLif, kIfindex, LCACHE_ATTR_LIF, LCACHE_STAT_LIF,
-     &lcache_stats_t::upd_lif, LCACHE_ERR_LIF_REFRESH, PeerFn::lifsvc_query_lif_to_ifindex, true},
-    {lcache_lifsvc_query_ifindex_to_lif, kIfindex, kLif, LCACHE_ATTR_LIF, LCACHE_STAT_LIF,
-     &lcache_stats_t::upd_lif, LCACHE_ERR_LIF_REFRESH, PeerFn::lifsvc_query_ifindex_to_lif, true},
+    ROW(netif_get_ifindex_frm_iod, kIod, kIfindex, IOD, iod, true),
+    ROW(netif_get_iod_frm_ifindex, kIfindex, kIod, IOD, iod, false),
+    ROW(dmap_lib_si_to_ifidx, kPi, kIfindex, PI, pi, true),
+    ROW(dmap_lib_ifidx_to_di, kIfindex, kPi, PI, pi, true),
+    ROW(lifsvc_query_lif_to_ifindex, kLif, kIfindex, LIF, lif, true),
+    ROW(lifsvc_query_ifindex_to_lif, kIfindex, kLif, LIF, lif, true),
+#undef ROW
 };
 
 // A closed gate or a missing entry asks the peer, whose failure comes back
