@@ -266,7 +266,11 @@ HostSet *staleness_row(benchmark::State &state, uint32_t pairs, Change change, A
         samples.push_back(seconds * 1e6);
         set->drain_libnl();
         if (!answered(p)) {
-            fail(state, "the cache did not answer a change within 2 s");
+            const lcache_linux_counters_t c = counters();
+            fail(state, "the cache did not answer a change of " + p.name + " within 2 s (kernel: linkup " +
+                            std::to_string(netif_is_linkup(p.near)) + ", mtu " +
+                            std::to_string(netif_get_if_mtu(p.near)) + "; overruns " +
+                            std::to_string(c.overruns) + ")");
             break;
         }
     }
