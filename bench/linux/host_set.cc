@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -45,10 +47,7 @@ bool enlarge_receive_buffer(int fd, std::string &why) {
 // the link state stale, so a flushed query asks the kernel once.
 lcache_attr attribute_block(uint32_t pairs) {
     lcache_attr attr{};
-    uint32_t table_size = 64;
-    while (table_size < pairs * 2)
-        table_size *= 2;
-    attr.table_size = table_size;
+    attr.table_size = std::max(64u, std::bit_ceil(pairs * 2));
     attr.sync_mask = 0xFFFFFFFFu;
     attr.crit_mask = LCACHE_ATTR_LINKUP;
     attr.med_mask = LCACHE_ATTR_LINKUP | LCACHE_ATTR_PROTOUP | LCACHE_ATTR_MTU;
