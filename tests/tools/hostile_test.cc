@@ -306,6 +306,17 @@ TEST(ServeSocketFile, NeverReplacesAnotherFile) {
     EXPECT_EQ(line, "keep me");
 }
 
+// The path given is the one used: no server of the tool's own stands in.
+TEST(RunOverIpc, FailsWhenNothingListensAtItsSocket) {
+    const TempDir dir;
+    const std::string path = dir.path("nobody.sock");
+    const ToolRun run = run_tool({"run", "--peers", "ipc", "--socket", path, "--queries", "100"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err,
+              "lcache-sim: cannot connect to " + path + ": No such file or directory\n");
+    EXPECT_EQ(run.out, "");
+}
+
 // A server of the test's own, listening at a path: it greets each client
 // with `greeting` (nothing when empty) and then falls silent.
 class FakeServer {

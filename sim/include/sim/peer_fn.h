@@ -92,4 +92,11 @@ enum class PeerFnKind { status, value, name };
 const char *peer_fn_name(PeerFn fn);
 PeerFnKind peer_fn_kind(PeerFn fn);
 
+// Answered inside the calling process whatever serves the others: the
+// classification reads the ifindex's own bits, and the slice is the
+// process's own setting.  They are never a round trip to a peer.
+constexpr bool answered_locally(PeerFn fn) {
+    return fn == PeerFn::if_index_get_type || fn == PeerFn::hostctl_slice_get;
+}
+
 } // namespace sim
