@@ -145,8 +145,8 @@ TEST_F(StandaloneServer, OutlivesAKilledClient) {
     std::this_thread::sleep_for(300ms);
     client.kill_now();
     ASSERT_TRUE(client.wait_for_exit(30s).has_value());
-    const ToolRun next =
-        run_tool({"replay", "--peers", "ipc", "--socket", socket_, examples_dir() + "/link-flap.scn"});
+    const ToolRun next = run_tool(
+        {"replay", "--peers", "ipc", "--socket", socket_, examples_dir() + "/link-flap.scn"});
     EXPECT_EQ(next.status, 0) << next.err;
 }
 

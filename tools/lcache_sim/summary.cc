@@ -101,8 +101,8 @@ void print_busiest_functions(const RunStats &s, std::FILE *out) {
         return;
     std::fprintf(out, "                       asked most with the cache:\n");
     for (size_t i = 0; i < kShown && s.calls_by_function[order[i]] > 0; ++i)
-        std::fprintf(out, "                         %-36s %10llu\n",
-                     fn_name(order[i]), ull(s.calls_by_function[order[i]]));
+        std::fprintf(out, "                         %-36s %10llu\n", fn_name(order[i]),
+                     ull(s.calls_by_function[order[i]]));
 }
 
 } // namespace
@@ -166,11 +166,12 @@ void print_summary(const RunStats &s, std::FILE *out) {
         query_time(s.time_without_cache, s.round_trips_without_cache, s.queries);
     std::fprintf(out, "  time per query       %.0f ns with the cache, %.0f ns without\n",
                  with_time.total, without_time.total);
-    std::fprintf(out,
-                 "                       peer round trips %.0f ns with the cache, %.0f ns without\n"
-                 "                       local work       %.0f ns with the cache, %.0f ns without\n",
-                 with_time.round_trips, without_time.round_trips, with_time.local_work,
-                 without_time.local_work);
+    std::fprintf(
+        out,
+        "                       peer round trips %.0f ns with the cache, %.0f ns without\n"
+        "                       local work       %.0f ns with the cache, %.0f ns without\n",
+        with_time.round_trips, without_time.round_trips, with_time.local_work,
+        without_time.local_work);
     std::fprintf(out,
                  "  memory held          %llu interface entries (%llu bytes), %llu VLAN entries "
                  "(%llu bytes); peak %llu bytes\n",
@@ -216,39 +217,39 @@ void print_json(const RunStats &s, std::FILE *out) {
                                {"peer", d.peer}});
     char digest[17];
     std::snprintf(digest, sizeof digest, "%016llx", ull(s.answer_digest));
-    const Json summary = {
-        {"peers", peers_text(s.peers)},
-        {"seed", s.seed},
-        {"profile", s.profile},
-        {"sync_mask", s.attr.sync_mask},
-        {"interfaces", s.interfaces},
-        {"vlans", s.vlans},
-        {"queries", s.queries},
-        {"model_changes", s.changes},
-        {"notifications", s.notifications},
-        {"flushes", s.flushes},
-        {"families", families},
-        {"peer_calls_with_cache", calls_with_cache(s)},
-        {"peer_calls_by_queries", s.calls_by_queries},
-        {"peer_calls_by_notifications", s.calls_by_notifications},
-        {"peer_calls_by_flushes", s.calls_by_flushes},
-        {"peer_calls_without_cache", s.calls_without_cache},
-        {"peer_calls_by_function", by_function},
-        {"answered_locally_with_cache", answered_locally},
-        {"answered_locally_without_cache", s.local_answers_without_cache},
-        {"ns_per_query_with_cache", with_time.total},
-        {"ns_per_query_with_cache_in_round_trips", with_time.round_trips},
-        {"ns_per_query_with_cache_in_local_work", with_time.local_work},
-        {"ns_per_query_without_cache", without_time.total},
-        {"ns_per_query_without_cache_in_round_trips", without_time.round_trips},
-        {"ns_per_query_without_cache_in_local_work", without_time.local_work},
-        {"interface_entries", s.if_memory.live_blocks},
-        {"interface_entry_bytes", s.if_memory.live_bytes},
-        {"vlan_entries", s.vlan_memory.live_blocks},
-        {"vlan_entry_bytes", s.vlan_memory.live_bytes},
-        {"answer_digest", digest},
-        {"disagreements", s.disagreements},
-        {"disagreeing_answers", disagreeing}};
+    Json summary = {{"peers", peers_text(s.peers)},
+                    {"seed", s.seed},
+                    {"profile", s.profile},
+                    {"sync_mask", s.attr.sync_mask},
+                    {"interfaces", s.interfaces},
+                    {"vlans", s.vlans},
+                    {"queries", s.queries},
+                    {"model_changes", s.changes},
+                    {"notifications", s.notifications},
+                    {"flushes", s.flushes},
+                    {"families", families},
+                    {"peer_calls_with_cache", calls_with_cache(s)},
+                    {"peer_calls_by_queries", s.calls_by_queries},
+                    {"peer_calls_by_notifications", s.calls_by_notifications},
+                    {"peer_calls_by_flushes", s.calls_by_flushes},
+                    {"peer_calls_without_cache", s.calls_without_cache},
+                    {"peer_calls_by_function", by_function},
+                    {"answered_locally_with_cache", answered_locally},
+                    {"answered_locally_without_cache", s.local_answers_without_cache}};
+    for (const auto &[side, figures] :
+         {std::pair{"with_cache", with_time}, std::pair{"without_cache", without_time}}) {
+        const std::string key = std::string("ns_per_query_") + side;
+        summary[key] = figures.total;
+        summary[key + "_in_round_trips"] = figures.round_trips;
+        summary[key + "_in_local_work"] = figures.local_work;
+    }
+    summary.update(Json{{"interface_entries", s.if_memory.live_blocks},
+                        {"interface_entry_bytes", s.if_memory.live_bytes},
+                        {"vlan_entries", s.vlan_memory.live_blocks},
+                        {"vlan_entry_bytes", s.vlan_memory.live_bytes},
+                        {"answer_digest", digest},
+                        {"disagreements", s.disagreements},
+                        {"disagreeing_answers", disagreeing}});
     std::fprintf(out, "%s\n", summary.dump(2).c_str());
 }
 

@@ -68,7 +68,7 @@ struct RunStats {
 
     uint64_t disagreements = 0;
     std::vector<Disagreement> first_disagreements; // at most a few
-    uint64_t answer_digest = 0;                   // of every cached answer, in order
+    uint64_t answer_digest = 0;                    // of every cached answer, in order
 };
 
 // Reads the cache's hit and miss counters and the memory it holds, while

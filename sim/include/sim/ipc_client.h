@@ -72,8 +72,7 @@ class RemoteBackend : public PeerBackend {
     SIM_PEER_OVERRIDES
 
   private:
-    template <class Result, class... Args>
-    Result call(PeerFn fn, const std::tuple<Args...> &args);
+    template <class Result, class... Args> Result call(PeerFn fn, const std::tuple<Args...> &args);
 
     Client &client_;
     ModelBackend here_;

@@ -33,8 +33,8 @@ void Client::await_answer(Clock::time_point deadline) {
             throw LinkError("the switch server closed the link");
         answer_ = std::move(*answer);
     } catch (const LinkTimeout &) {
-        failure_ = "the switch server did not answer within " + std::to_string(timeout_.count()) +
-                   " ms";
+        failure_ =
+            "the switch server did not answer within " + std::to_string(timeout_.count()) + " ms";
         throw LinkTimeout(failure_);
     } catch (const LinkError &e) {
         failure_ = e.what();
