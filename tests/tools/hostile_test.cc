@@ -166,13 +166,13 @@ constexpr uint8_t kLinkup = static_cast<uint8_t>(sim::PeerFn::netif_is_linkup);
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, BadRequests,
-    ::testing::Values(BadRequest{"Empty", {}, "a frame ended early"},
-                      BadRequest{"UnknownOp", {0xC3}, "request 195 does not exist"},
-                      BadRequest{"MissingArgument", {kLinkup, 1, 0}, "a frame ended early"},
-                      BadRequest{"LeftoverBytes", {kLinkup, 1, 0, 0, 0, 9}, "nobody asked for"},
-                      BadRequest{"BooleanOfSeven", {kBuild, 7}, "a boolean travelled as 7"},
-                      BadRequest{"UnknownChangeKind", {0x81, 99, 0, 0, 0, 0},
-                                 "change kind 99 does not exist"}),
+    ::testing::Values(
+        BadRequest{"Empty", {}, "a frame ended early"},
+        BadRequest{"UnknownOp", {0xC3}, "request 195 does not exist"},
+        BadRequest{"MissingArgument", {kLinkup, 1, 0}, "a frame ended early"},
+        BadRequest{"LeftoverBytes", {kLinkup, 1, 0, 0, 0, 9}, "nobody asked for"},
+        BadRequest{"BooleanOfSeven", {kBuild, 7}, "a boolean travelled as 7"},
+        BadRequest{"UnknownChangeKind", {0x81, 99, 0, 0, 0, 0}, "change kind 99 does not exist"}),
     [](const auto &bad) { return std::string(bad.param.name); });
 
 TEST_F(ServedSwitch, RefusesAnOverlongFrameAndDropsItsClient) {
@@ -299,11 +299,22 @@ TEST(ServeSocketFile, NeverReplacesAnotherFile) {
     const std::string path = dir.file("notes.txt", "keep me\n");
     const ToolRun run = run_tool({"serve", "--socket", path});
     EXPECT_EQ(run.status, 3);
-    EXPECT_EQ(run.err, "lcache-sim: cannot listen on " + path + ": it exists and is not a socket\n");
+    EXPECT_EQ(run.err,
+              "lcache-sim: cannot listen on " + path + ": it exists and is not a socket\n");
     std::ifstream kept(path);
     std::string line;
     std::getline(kept, line);
     EXPECT_EQ(line, "keep me");
+}
+
+// The path given is the one used: no server of the tool's own stands in.
+TEST(RunOverIpc, FailsWhenNothingListensAtItsSocket) {
+    const TempDir dir;
+    const std::string path = dir.path("nobody.sock");
+    const ToolRun run = run_tool({"run", "--peers", "ipc", "--socket", path, "--queries", "100"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "lcache-sim: cannot connect to " + path + ": No such file or directory\n");
+    EXPECT_EQ(run.out, "");
 }
 
 // A server of the test's own, listening at a path: it greets each client
@@ -358,8 +369,8 @@ TEST_P(BadServers, EndTheRunWithOneLine) {
     const std::string path = dir.path("fake.sock");
     const FakeServer server(path, GetParam().greeting);
     const auto start = Clock::now();
-    const ToolRun run = run_tool({"run", "--peers", "ipc", "--socket", path, "--ipc-timeout",
-                                  "300", "--queries", "100"});
+    const ToolRun run = run_tool(
+        {"run", "--peers", "ipc", "--socket", path, "--ipc-timeout", "300", "--queries", "100"});
     EXPECT_LT(Clock::now() - start, kPatience);
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, std::string("lcache-sim: ") + GetParam().message + "\n");
@@ -368,13 +379,10 @@ TEST_P(BadServers, EndTheRunWithOneLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, BadServers,
-    ::testing::Values(BadServer{"Silent", {}, "the switch server did not answer within 300 ms"},
-                      BadServer{"UnknownAnswerCode",
-                                {7},
-                                "the switch server answered with unknown code 7"},
-                      BadServer{"Busy",
-                                {kFailed, 4, 0, 0, 0, 'b', 'u', 's', 'y'},
-                                "the switch server: busy"}),
+    ::testing::Values(
+        BadServer{"Silent", {}, "the switch server did not answer within 300 ms"},
+        BadServer{"UnknownAnswerCode", {7}, "the switch server answered with unknown code 7"},
+        BadServer{"Busy", {kFailed, 4, 0, 0, 0, 'b', 'u', 's', 'y'}, "the switch server: busy"}),
     [](const auto &bad) { return std::string(bad.param.name); });
 
 } // namespace

@@ -1,7 +1,8 @@
 // The switch served over IPC answers exactly as the switch in process: the
 // same seed gives the same counters and the same answers.  A standalone
 // server serves its clients one after another, killed ones too, until it
-// is stopped; a forked one goes with the tool that forked it.
+// is stopped; a forked one goes with the tool that forked it.  The
+// interface classification and the slice never cross the socket.
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +11,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include "sim/ipc_client.h"
+#include "sim/ipc_server.h"
+#include "sim/leaf.h"
+#include "sim/numbering.h"
 #include "tool_process.h"
 
 namespace lcsimtest {
@@ -61,6 +68,52 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--flush-every", "700", "--l3-track"}}),
     [](const auto &workload) { return std::string(workload.param.name); });
 
+// The process's own switch and the served one differ on purpose: each
+// local answer must come from the former, and take no round trip.
+TEST(LocalAnswers, ComeFromThisProcessAndNeverCrossTheSocket) {
+    sim::ipc::ServerProcess server;
+    sim::ipc::Client client(server.take_client_fd());
+    sim::LeafOptions leaf;
+    leaf.ethernet_ports = 4;
+    leaf.port_channels = 0;
+    leaf.vlans = 0;
+    leaf.slice = 5;
+    client.build(leaf);
+    sim::Switch here = sim::build_leaf_switch(leaf);
+    here.set_slice(9);
+    const sim::IfIndex only_here = here.add_ethernet(1, 77);
+    sim::ipc::RemoteBackend backend(client, here);
+
+    const auto waited = client.round_trip_time();
+    EXPECT_EQ(backend.hostctl_slice_get(), 9);
+    const sim::Reply<uint8_t> type = backend.if_index_get_type(only_here);
+    EXPECT_EQ(std::tuple(type.status, type.value),
+              std::tuple(sim::status::ok, sim::type_code(sim::IfType::ethernet)));
+    EXPECT_EQ(backend.if_index_get_type(sim::ethernet_ifindex(1, 78)).status,
+              sim::status::no_interface);
+    EXPECT_EQ(client.round_trip_time(), waited);
+
+    backend.netif_is_linkup(1);
+    EXPECT_GT(client.round_trip_time(), waited) << "a peer call is a round trip";
+}
+
+// The summary counts the local answers apart from the peer calls, and only
+// the IPC mode spends time in round trips.
+TEST(LocalAnswers, AreCountedApartFromPeerCalls) {
+    for (const char *mode : {"inproc", "ipc"}) {
+        const ToolRun run = run_tool({"run", "--json", "--queries", "3000", "--peers", mode});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto summary = nlohmann::json::parse(run.out);
+        EXPECT_FALSE(summary["peer_calls_by_function"].contains("if_index_get_type")) << mode;
+        EXPECT_FALSE(summary["peer_calls_by_function"].contains("hostctl_slice_get")) << mode;
+        EXPECT_GT(summary["answered_locally_with_cache"]["if_index_get_type"].get<uint64_t>(), 0u)
+            << mode;
+        const double round_trips = summary["ns_per_query_without_cache_in_round_trips"];
+        EXPECT_LE(round_trips, summary["ns_per_query_without_cache"].get<double>()) << mode;
+        EXPECT_EQ(round_trips > 0, std::string(mode) == "ipc") << mode;
+    }
+}
+
 class StandaloneServer : public ::testing::Test {
   protected:
     bool listening() const { return accepting(socket_); }
@@ -92,8 +145,8 @@ TEST_F(StandaloneServer, OutlivesAKilledClient) {
     std::this_thread::sleep_for(300ms);
     client.kill_now();
     ASSERT_TRUE(client.wait_for_exit(30s).has_value());
-    const ToolRun next =
-        run_tool({"replay", "--peers", "ipc", "--socket", socket_, examples_dir() + "/link-flap.scn"});
+    const ToolRun next = run_tool(
+        {"replay", "--peers", "ipc", "--socket", socket_, examples_dir() + "/link-flap.scn"});
     EXPECT_EQ(next.status, 0) << next.err;
 }
 

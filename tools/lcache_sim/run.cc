@@ -34,6 +34,17 @@ CallCounts call_counts() {
     return counts;
 }
 
+// The calls that went to a peer, leaving out those answered locally.
+uint64_t peer_calls(const CallCounts &counts) {
+    uint64_t sum = 0;
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
+        if (!sim::answered_locally(static_cast<sim::PeerFn>(fn)))
+            sum += counts[fn];
+    return sum;
+}
+
+uint64_t peer_calls() { return peer_calls(call_counts()); }
+
 uint64_t mix(uint64_t digest, uint64_t value) {
     return (digest ^ value) * 0x100000001b3u + (value >> 29);
 }
@@ -86,22 +97,29 @@ class Runner {
         direct_.resize(queries.size());
         cached_.resize(queries.size());
         const CallCounts calls_before = call_counts();
+        const auto waited_before = board_.round_trip_time();
         const auto t0 = Clock::now();
         for (size_t i = 0; i < queries.size(); ++i)
             direct_[i] = queries[i].kind->direct(queries[i].target);
         const auto t1 = Clock::now();
+        const auto waited_between = board_.round_trip_time();
         const CallCounts calls_between = call_counts();
         for (size_t i = 0; i < queries.size(); ++i)
             cached_[i] = queries[i].kind->cached(queries[i].target);
         const auto t2 = Clock::now();
+        const auto waited_after = board_.round_trip_time();
         const CallCounts calls_after = call_counts();
         for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn) {
             without_cache_[fn] += calls_between[fn] - calls_before[fn];
-            stats_.calls_without_cache += calls_between[fn] - calls_before[fn];
-            stats_.calls_by_queries += calls_after[fn] - calls_between[fn];
+            if (sim::answered_locally(static_cast<sim::PeerFn>(fn)))
+                stats_.local_answers_without_cache += calls_between[fn] - calls_before[fn];
         }
+        stats_.calls_without_cache += peer_calls(calls_between) - peer_calls(calls_before);
+        stats_.calls_by_queries += peer_calls(calls_after) - peer_calls(calls_between);
         stats_.time_without_cache += t1 - t0;
         stats_.time_with_cache += t2 - t1;
+        stats_.round_trips_without_cache += waited_between - waited_before;
+        stats_.round_trips_with_cache += waited_after - waited_between;
         for (size_t i = 0; i < queries.size(); ++i) {
             ++stats_.families[static_cast<size_t>(queries[i].kind->family)].queries;
             stats_.answer_digest = mix(stats_.answer_digest, cached_[i].value);
@@ -122,20 +140,20 @@ class Runner {
     }
 
     void handle(const Event &event) {
-        const uint64_t before = sim::total_calls();
+        const uint64_t before = peer_calls();
         if (const auto *flush = std::get_if<Flush>(&event)) {
             lcache_if_flush_all(flush->option);
             lcache_vlan_flush_all(flush->option);
             ++stats_.flushes;
-            stats_.calls_by_flushes += sim::total_calls() - before;
+            stats_.calls_by_flushes += peer_calls() - before;
             return;
         }
         for (const sim::Change &change : std::get<ModelChange>(event).changes) {
             const sim::Applied applied = board_.apply(change);
             workload_.applied(change, applied);
-            const uint64_t delivering = sim::total_calls();
+            const uint64_t delivering = peer_calls();
             sim::deliver_all(applied.sent);
-            stats_.calls_by_notifications += sim::total_calls() - delivering;
+            stats_.calls_by_notifications += peer_calls() - delivering;
             stats_.notifications += applied.sent.size();
         }
         ++stats_.changes;

@@ -56,20 +56,52 @@ uint64_t calls_with_cache(const RunStats &s) {
 
 const char *peers_text(PeerMode mode) { return mode == PeerMode::ipc ? "ipc" : "inproc"; }
 
+bool local(size_t fn) { return sim::answered_locally(static_cast<sim::PeerFn>(fn)); }
+
+const char *fn_name(size_t fn) { return sim::peer_fn_name(static_cast<sim::PeerFn>(fn)); }
+
+uint64_t local_answers_with_cache(const RunStats &s) {
+    uint64_t sum = 0;
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
+        if (local(fn))
+            sum += s.calls_by_function[fn];
+    return sum;
+}
+
+std::string local_function_names() {
+    std::string names;
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
+        if (local(fn))
+            names += (names.empty() ? "" : ", ") + std::string(fn_name(fn));
+    return names;
+}
+
+// The time per query, split into round trips to the peers' process and the
+// work done in this one.
+struct QueryTime {
+    double total, round_trips, local_work;
+};
+
+QueryTime query_time(std::chrono::nanoseconds total, std::chrono::nanoseconds round_trips,
+                     uint64_t queries) {
+    const double all = ns_per_query(total, queries), away = ns_per_query(round_trips, queries);
+    return {all, away, all - away};
+}
+
 // The peer functions the cache still asked most: where its misses go.
 void print_busiest_functions(const RunStats &s, std::FILE *out) {
     constexpr size_t kShown = 5;
-    std::vector<size_t> order(sim::kPeerFnCount);
-    for (size_t fn = 0; fn < order.size(); ++fn)
-        order[fn] = fn;
+    std::vector<size_t> order;
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
+        if (!local(fn))
+            order.push_back(fn);
     std::ranges::stable_sort(
         order, [&](size_t a, size_t b) { return s.calls_by_function[a] > s.calls_by_function[b]; });
     if (s.calls_by_function[order.front()] == 0)
         return;
     std::fprintf(out, "                       asked most with the cache:\n");
     for (size_t i = 0; i < kShown && s.calls_by_function[order[i]] > 0; ++i)
-        std::fprintf(out, "                         %-36s %10llu\n",
-                     sim::peer_fn_name(static_cast<sim::PeerFn>(order[i])),
+        std::fprintf(out, "                         %-36s %10llu\n", fn_name(order[i]),
                      ull(s.calls_by_function[order[i]]));
 }
 
@@ -124,9 +156,22 @@ void print_summary(const RunStats &s, std::FILE *out) {
                  s.calls_without_cache == 0 ? 0.0
                                             : 100.0 * (1.0 - ratio(with, s.calls_without_cache)));
     print_busiest_functions(s, out);
+    std::fprintf(out,
+                 "  answered locally     %s: %llu calls with the cache, %llu without; never a "
+                 "peer call\n",
+                 local_function_names().c_str(), ull(local_answers_with_cache(s)),
+                 ull(s.local_answers_without_cache));
+    const QueryTime with_time = query_time(s.time_with_cache, s.round_trips_with_cache, s.queries);
+    const QueryTime without_time =
+        query_time(s.time_without_cache, s.round_trips_without_cache, s.queries);
     std::fprintf(out, "  time per query       %.0f ns with the cache, %.0f ns without\n",
-                 ns_per_query(s.time_with_cache, s.queries),
-                 ns_per_query(s.time_without_cache, s.queries));
+                 with_time.total, without_time.total);
+    std::fprintf(
+        out,
+        "                       peer round trips %.0f ns with the cache, %.0f ns without\n"
+        "                       local work       %.0f ns with the cache, %.0f ns without\n",
+        with_time.round_trips, without_time.round_trips, with_time.local_work,
+        without_time.local_work);
     std::fprintf(out,
                  "  memory held          %llu interface entries (%llu bytes), %llu VLAN entries "
                  "(%llu bytes); peak %llu bytes\n",
@@ -152,9 +197,16 @@ void print_json(const RunStats &s, std::FILE *out) {
             {"hit_ratio", ratio(ff.hits, ff.hits + ff.misses)}};
     }
     Json by_function = Json::object();
-    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn)
-        if (s.calls_by_function[fn] != 0)
-            by_function[sim::peer_fn_name(static_cast<sim::PeerFn>(fn))] = s.calls_by_function[fn];
+    Json answered_locally = Json::object();
+    for (size_t fn = 0; fn < sim::kPeerFnCount; ++fn) {
+        if (local(fn))
+            answered_locally[fn_name(fn)] = s.calls_by_function[fn];
+        else if (s.calls_by_function[fn] != 0)
+            by_function[fn_name(fn)] = s.calls_by_function[fn];
+    }
+    const QueryTime with_time = query_time(s.time_with_cache, s.round_trips_with_cache, s.queries);
+    const QueryTime without_time =
+        query_time(s.time_without_cache, s.round_trips_without_cache, s.queries);
     Json disagreeing = Json::array();
     for (const Disagreement &d : s.first_disagreements)
         disagreeing.push_back({{"function", d.function},
@@ -165,33 +217,39 @@ void print_json(const RunStats &s, std::FILE *out) {
                                {"peer", d.peer}});
     char digest[17];
     std::snprintf(digest, sizeof digest, "%016llx", ull(s.answer_digest));
-    const Json summary = {
-        {"peers", peers_text(s.peers)},
-        {"seed", s.seed},
-        {"profile", s.profile},
-        {"sync_mask", s.attr.sync_mask},
-        {"interfaces", s.interfaces},
-        {"vlans", s.vlans},
-        {"queries", s.queries},
-        {"model_changes", s.changes},
-        {"notifications", s.notifications},
-        {"flushes", s.flushes},
-        {"families", families},
-        {"peer_calls_with_cache", calls_with_cache(s)},
-        {"peer_calls_by_queries", s.calls_by_queries},
-        {"peer_calls_by_notifications", s.calls_by_notifications},
-        {"peer_calls_by_flushes", s.calls_by_flushes},
-        {"peer_calls_without_cache", s.calls_without_cache},
-        {"peer_calls_by_function", by_function},
-        {"ns_per_query_with_cache", ns_per_query(s.time_with_cache, s.queries)},
-        {"ns_per_query_without_cache", ns_per_query(s.time_without_cache, s.queries)},
-        {"interface_entries", s.if_memory.live_blocks},
-        {"interface_entry_bytes", s.if_memory.live_bytes},
-        {"vlan_entries", s.vlan_memory.live_blocks},
-        {"vlan_entry_bytes", s.vlan_memory.live_bytes},
-        {"answer_digest", digest},
-        {"disagreements", s.disagreements},
-        {"disagreeing_answers", disagreeing}};
+    Json summary = {{"peers", peers_text(s.peers)},
+                    {"seed", s.seed},
+                    {"profile", s.profile},
+                    {"sync_mask", s.attr.sync_mask},
+                    {"interfaces", s.interfaces},
+                    {"vlans", s.vlans},
+                    {"queries", s.queries},
+                    {"model_changes", s.changes},
+                    {"notifications", s.notifications},
+                    {"flushes", s.flushes},
+                    {"families", families},
+                    {"peer_calls_with_cache", calls_with_cache(s)},
+                    {"peer_calls_by_queries", s.calls_by_queries},
+                    {"peer_calls_by_notifications", s.calls_by_notifications},
+                    {"peer_calls_by_flushes", s.calls_by_flushes},
+                    {"peer_calls_without_cache", s.calls_without_cache},
+                    {"peer_calls_by_function", by_function},
+                    {"answered_locally_with_cache", answered_locally},
+                    {"answered_locally_without_cache", s.local_answers_without_cache}};
+    for (const auto &[side, figures] :
+         {std::pair{"with_cache", with_time}, std::pair{"without_cache", without_time}}) {
+        const std::string key = std::string("ns_per_query_") + side;
+        summary[key] = figures.total;
+        summary[key + "_in_round_trips"] = figures.round_trips;
+        summary[key + "_in_local_work"] = figures.local_work;
+    }
+    summary.update(Json{{"interface_entries", s.if_memory.live_blocks},
+                        {"interface_entry_bytes", s.if_memory.live_bytes},
+                        {"vlan_entries", s.vlan_memory.live_blocks},
+                        {"vlan_entry_bytes", s.vlan_memory.live_bytes},
+                        {"answer_digest", digest},
+                        {"disagreements", s.disagreements},
+                        {"disagreeing_answers", disagreeing}});
     std::fprintf(out, "%s\n", summary.dump(2).c_str());
 }
 

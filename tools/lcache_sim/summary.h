@@ -51,17 +51,24 @@ struct RunStats {
     uint64_t calls_by_notifications = 0;
     uint64_t calls_by_flushes = 0;
     uint64_t calls_without_cache = 0;
-    // Every peer call made with the cache, by function.
+    // Every call of a peer function made with the cache, by function, the
+    // ones answered locally (sim::answered_locally) included.  Those are
+    // left out of the peer call counts above and counted here instead.
     std::array<uint64_t, sim::kPeerFnCount> calls_by_function{};
+    uint64_t local_answers_without_cache = 0;
+    // Each time is the round trips to a server process and the work done in
+    // this one.
     std::chrono::nanoseconds time_with_cache{};
     std::chrono::nanoseconds time_without_cache{};
+    std::chrono::nanoseconds round_trips_with_cache{};
+    std::chrono::nanoseconds round_trips_without_cache{};
 
     mtrack_usage_t if_memory{};
     mtrack_usage_t vlan_memory{};
 
     uint64_t disagreements = 0;
     std::vector<Disagreement> first_disagreements; // at most a few
-    uint64_t answer_digest = 0;                   // of every cached answer, in order
+    uint64_t answer_digest = 0;                    // of every cached answer, in order
 };
 
 // Reads the cache's hit and miss counters and the memory it holds, while

@@ -32,7 +32,7 @@ class LocalSwitchboard : public Switchboard {
 class RemoteSwitchboard : public Switchboard {
   public:
     RemoteSwitchboard(const std::string &socket, std::chrono::milliseconds timeout)
-        : client_(connect(server_, socket, timeout)), backend_(client_) {
+        : client_(connect(server_, socket, timeout)), backend_(client_, replica_) {
         sim::set_active_backend(&backend_);
     }
     ~RemoteSwitchboard() override { sim::set_active_backend(nullptr); }
@@ -56,6 +56,8 @@ class RemoteSwitchboard : public Switchboard {
             throw std::runtime_error("lost the switch server: " + client_.failure());
     }
 
+    std::chrono::nanoseconds round_trip_time() const override { return client_.round_trip_time(); }
+
   private:
     static sim::ipc::Client connect(std::optional<sim::ipc::ServerProcess> &server,
                                     const std::string &socket, std::chrono::milliseconds timeout) {
@@ -69,8 +71,8 @@ class RemoteSwitchboard : public Switchboard {
     // client's end of the link is closed.
     std::optional<sim::ipc::ServerProcess> server_;
     sim::ipc::Client client_;
+    sim::Switch replica_; // answers the functions answered locally
     sim::ipc::RemoteBackend backend_;
-    sim::Switch replica_;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 // peer call of the process is answered from its switch.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -33,6 +34,8 @@ class Switchboard {
     virtual sim::Applied apply(const sim::Change &change) = 0;
     // Throws std::runtime_error once peer calls can no longer be answered.
     virtual void check() const {}
+    // The time peer calls have spent crossing to another process so far.
+    virtual std::chrono::nanoseconds round_trip_time() const { return {}; }
 };
 
 // How long a client waits for each answer of the switch server by default.

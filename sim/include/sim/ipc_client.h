@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/ipc_protocol.h"
+#include "sim/model_backend.h"
 
 namespace sim::ipc {
 
@@ -42,6 +43,9 @@ class Client {
 
     // Why the link failed; empty while it works.
     const std::string &failure() const { return failure_; }
+    // The time spent in transact() so far: requests sent and answers
+    // awaited.
+    std::chrono::nanoseconds round_trip_time() const { return round_trip_time_; }
 
   private:
     // The next answer's frame, within the timeout; records a failure.
@@ -53,20 +57,25 @@ class Client {
     std::chrono::milliseconds timeout_;
     std::vector<uint8_t> answer_;
     std::string failure_;
+    std::chrono::nanoseconds round_trip_time_{};
 };
 
+// The functions answered locally (sim::answered_locally) are answered
+// from `here`, the switch as this process knows it; every other call is a
+// round trip.
 class RemoteBackend : public PeerBackend {
   public:
-    // `client` must outlive the backend.
-    explicit RemoteBackend(Client &client) : client_(client) {}
+    // `client` and `here` must outlive the backend.
+    explicit RemoteBackend(Client &client, const Switch &here = default_switch())
+        : client_(client), here_(here) {}
 
     SIM_PEER_OVERRIDES
 
   private:
-    template <class Result, class... Args>
-    Result call(PeerFn fn, const std::tuple<Args...> &args);
+    template <class Result, class... Args> Result call(PeerFn fn, const std::tuple<Args...> &args);
 
     Client &client_;
+    ModelBackend here_;
 };
 
 } // namespace sim::ipc

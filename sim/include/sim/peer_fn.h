@@ -41,7 +41,7 @@
     X(netif_get_if_vlanid, value, uint16_t, (uint32_t iod), (iod), value, sim)                     \
     X(netif_get_sub_interface_parent, value, IfIndex, (uint32_t iod), (iod), value, sim)           \
     X(netif_get_vlan_info, value, Reply<PortVlan>, (uint32_t iod), (iod), custom, sim)             \
-    X(netif_get_if_src_mac_addr, status, Reply<Mac>, (uint32_t iod), (iod), custom, sim)          \
+    X(netif_get_if_src_mac_addr, status, Reply<Mac>, (uint32_t iod), (iod), custom, sim)           \
     X(netif_is_if_mac_addr, value, bool, (uint32_t iod, const Mac &mac), (iod, mac), custom, sim)  \
     X(netif_get_if_name, name, Reply<std::string>, (uint32_t iod), (iod), custom, sim)             \
     X(netif_get_private_data, value, PrivateData, (uint32_t iod, uint32_t key), (iod, key),        \
@@ -91,5 +91,12 @@ enum class PeerFnKind { status, value, name };
 // The C name, e.g. "netif_is_linkup".
 const char *peer_fn_name(PeerFn fn);
 PeerFnKind peer_fn_kind(PeerFn fn);
+
+// Answered inside the calling process whatever serves the others: the
+// classification reads the ifindex's own bits, and the slice is the
+// process's own setting.  They are never a round trip to a peer.
+constexpr bool answered_locally(PeerFn fn) {
+    return fn == PeerFn::if_index_get_type || fn == PeerFn::hostctl_slice_get;
+}
 
 } // namespace sim

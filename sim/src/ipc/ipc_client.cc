@@ -33,8 +33,8 @@ void Client::await_answer(Clock::time_point deadline) {
             throw LinkError("the switch server closed the link");
         answer_ = std::move(*answer);
     } catch (const LinkTimeout &) {
-        failure_ = "the switch server did not answer within " + std::to_string(timeout_.count()) +
-                   " ms";
+        failure_ =
+            "the switch server did not answer within " + std::to_string(timeout_.count()) + " ms";
         throw LinkTimeout(failure_);
     } catch (const LinkError &e) {
         failure_ = e.what();
@@ -62,7 +62,8 @@ Reader Client::results() {
 Reader Client::transact(Writer &request) {
     if (!failure_.empty())
         throw LinkError(failure_);
-    const Clock::time_point deadline = Clock::now() + timeout_;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point deadline = start + timeout_;
     try {
         channel_.send(request, deadline);
     } catch (const LinkError &e) {
@@ -70,6 +71,7 @@ Reader Client::transact(Writer &request) {
         throw;
     }
     await_answer(deadline);
+    round_trip_time_ += Clock::now() - start;
     return results();
 }
 
@@ -106,7 +108,12 @@ Result RemoteBackend::call(PeerFn fn, const std::tuple<Args...> &args) {
 }
 
 #define SIM_REMOTE_CALL(name, kind, Result, params, args, ...)                                     \
-    Result RemoteBackend::name params { return call<Result>(PeerFn::name, std::forward_as_tuple args); }
+    Result RemoteBackend::name params {                                                            \
+        if constexpr (answered_locally(PeerFn::name))                                              \
+            return here_.name args;                                                                \
+        else                                                                                       \
+            return call<Result>(PeerFn::name, std::forward_as_tuple args);                         \
+    }
 SIM_PEER_FUNCTIONS(SIM_REMOTE_CALL)
 #undef SIM_REMOTE_CALL
 

@@ -3,27 +3,22 @@
 
 namespace sim {
 
-bool ModelBackend::flag(uint32_t iod, bool Interface::*field) const {
-    const Interface *itf = model_.find_by_iod(iod);
-    return itf && itf->*field;
-}
-
 bool ModelBackend::has_type(uint32_t iod, IfType type) const {
     const Interface *itf = model_.find_by_iod(iod);
     return itf && itf->type == type;
 }
 
-bool ModelBackend::netif_is_switchport(uint32_t iod) { return flag(iod, &Interface::switchport); }
-bool ModelBackend::netif_is_linkup(uint32_t iod) { return flag(iod, &Interface::linkup); }
-bool ModelBackend::netif_is_protoup(uint32_t iod) { return flag(iod, &Interface::protoup); }
-bool ModelBackend::netif_is_ethernet(uint32_t iod) { return flag(iod, &Interface::ethernet); }
-bool ModelBackend::netif_is_vlan(uint32_t iod) { return flag(iod, &Interface::is_vlan); }
-bool ModelBackend::netif_is_loopback(uint32_t iod) { return flag(iod, &Interface::loopback); }
-bool ModelBackend::netif_is_native_p2p(uint32_t iod) { return flag(iod, &Interface::native_p2p); }
-bool ModelBackend::netif_is_null0(uint32_t iod) { return flag(iod, &Interface::null0); }
+bool ModelBackend::netif_is_switchport(uint32_t iod) { return field(iod, &Interface::switchport); }
+bool ModelBackend::netif_is_linkup(uint32_t iod) { return field(iod, &Interface::linkup); }
+bool ModelBackend::netif_is_protoup(uint32_t iod) { return field(iod, &Interface::protoup); }
+bool ModelBackend::netif_is_ethernet(uint32_t iod) { return field(iod, &Interface::ethernet); }
+bool ModelBackend::netif_is_vlan(uint32_t iod) { return field(iod, &Interface::is_vlan); }
+bool ModelBackend::netif_is_loopback(uint32_t iod) { return field(iod, &Interface::loopback); }
+bool ModelBackend::netif_is_native_p2p(uint32_t iod) { return field(iod, &Interface::native_p2p); }
+bool ModelBackend::netif_is_null0(uint32_t iod) { return field(iod, &Interface::null0); }
 
 bool ModelBackend::netif_is_switching_enabled_on_iod(uint32_t iod) {
-    return flag(iod, &Interface::switching);
+    return field(iod, &Interface::switching);
 }
 
 bool ModelBackend::netif_is_mgmtether(uint32_t iod) { return has_type(iod, IfType::mgmt_ether); }
@@ -44,24 +39,16 @@ bool ModelBackend::netif_is_6to4_tunnel(uint32_t iod) {
     return has_type(iod, IfType::six_to_four_tunnel);
 }
 
-uint16_t ModelBackend::netif_get_if_mtu(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    return itf ? itf->mtu : 0;
-}
+uint16_t ModelBackend::netif_get_if_mtu(uint32_t iod) { return field(iod, &Interface::mtu); }
 
 uint16_t ModelBackend::netif_get_if_encaptype(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    return itf ? itf->encap : 0;
+    return field(iod, &Interface::encap);
 }
 
-uint16_t ModelBackend::netif_get_if_vlanid(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    return itf ? itf->vlan_id : 0;
-}
+uint16_t ModelBackend::netif_get_if_vlanid(uint32_t iod) { return field(iod, &Interface::vlan_id); }
 
 IfIndex ModelBackend::netif_get_sub_interface_parent(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    return itf ? itf->parent : 0;
+    return field(iod, &Interface::parent);
 }
 
 Reply<PortVlan> ModelBackend::netif_get_vlan_info(uint32_t iod) {
@@ -74,10 +61,7 @@ Reply<PortVlan> ModelBackend::netif_get_vlan_info(uint32_t iod) {
 }
 
 Reply<Mac> ModelBackend::netif_get_if_src_mac_addr(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    if (!itf)
-        return {status::no_interface};
-    return {status::ok, itf->mac};
+    return answer(model_.find_by_iod(iod), &Interface::mac);
 }
 
 bool ModelBackend::netif_is_if_mac_addr(uint32_t iod, const Mac &mac) {
@@ -86,26 +70,15 @@ bool ModelBackend::netif_is_if_mac_addr(uint32_t iod, const Mac &mac) {
 }
 
 Reply<std::string> ModelBackend::netif_get_if_name(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    if (!itf)
-        return {status::no_interface};
-    return {status::ok, itf->name};
+    return answer(model_.find_by_iod(iod), &Interface::name);
 }
 
 PrivateData ModelBackend::netif_get_private_data(uint32_t iod, uint32_t key) {
-    const Interface *itf = model_.find_by_iod(iod);
-    if (!itf)
-        return {};
-    auto it = itf->private_data.find(key);
-    return it == itf->private_data.end() ? PrivateData{} : it->second;
+    return keyed(iod, &Interface::private_data, key);
 }
 
 uint32_t ModelBackend::netif_get_extension(uint32_t iod, uint32_t key) {
-    const Interface *itf = model_.find_by_iod(iod);
-    if (!itf)
-        return 0;
-    auto it = itf->extensions.find(key);
-    return it == itf->extensions.end() ? 0 : it->second;
+    return keyed(iod, &Interface::extensions, key);
 }
 
 bool ModelBackend::netif_is_extension_set(uint32_t iod, uint32_t key) {
@@ -114,26 +87,15 @@ bool ModelBackend::netif_is_extension_set(uint32_t iod, uint32_t key) {
 }
 
 Reply<uint32_t> ModelBackend::netif_get_iod_frm_ifindex(IfIndex ifindex) {
-    const Interface *itf = model_.find(ifindex);
-    if (!itf)
-        return {status::no_interface};
-    if (itf->iod == kNoIod)
-        return {status::not_applicable};
-    return {status::ok, itf->iod};
+    return answer(model_.find(ifindex), &Interface::iod, kNoIod);
 }
 
 Reply<IfIndex> ModelBackend::netif_get_ifindex_frm_iod(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    if (!itf)
-        return {status::no_interface};
-    return {status::ok, itf->ifindex};
+    return answer(model_.find_by_iod(iod), &Interface::ifindex);
 }
 
 Reply<std::string> ModelBackend::netif_get_ifindex_name(IfIndex ifindex) {
-    const Interface *itf = model_.find(ifindex);
-    if (!itf)
-        return {status::no_interface};
-    return {status::ok, itf->name};
+    return answer(model_.find(ifindex), &Interface::name);
 }
 
 Reply<std::vector<uint32_t>>

@@ -34,10 +34,7 @@ Reply<IfIndex> ModelBackend::agg_get_pc_mbr_ifidx_from_rbh(IfIndex ifindex, uint
 }
 
 Reply<IfIndex> ModelBackend::dmap_lib_si_to_ifidx(uint32_t si) {
-    const Interface *itf = model_.find_by_pi(si);
-    if (!itf)
-        return {status::no_interface};
-    return {status::ok, itf->ifindex};
+    return answer(model_.find_by_pi(si), &Interface::ifindex);
 }
 
 // Traffic to a port-channel leaves through its first operational member.
@@ -64,24 +61,15 @@ Reply<uint32_t> ModelBackend::dmap_lib_bd_to_di(uint16_t bd) {
 }
 
 Reply<uint32_t> ModelBackend::lifsvc_query_ifindex_to_lif(IfIndex ifindex) {
-    const Interface *itf = model_.find(ifindex);
-    if (!itf)
-        return {status::no_interface};
-    if (itf->lif == kNoLif)
-        return {status::not_applicable};
-    return {status::ok, itf->lif};
+    return answer(model_.find(ifindex), &Interface::lif, kNoLif);
 }
 
 Reply<IfIndex> ModelBackend::lifsvc_query_lif_to_ifindex(uint32_t lif) {
-    const Interface *itf = model_.find_by_lif(lif);
-    if (!itf)
-        return {status::no_interface};
-    return {status::ok, itf->ifindex};
+    return answer(model_.find_by_lif(lif), &Interface::ifindex);
 }
 
 uint32_t ModelBackend::rtctx_if_get_context_id(uint32_t iod) {
-    const Interface *itf = model_.find_by_iod(iod);
-    return itf ? itf->context : 0;
+    return field(iod, &Interface::context);
 }
 
 uint32_t ModelBackend::rtctx_if_get_table_id(uint32_t iod, uint32_t af, std::string_view name) {
