@@ -15,6 +15,14 @@
 
 namespace sim {
 
+// The simulation names the states itself, without the cache's header; here,
+// where the two meet, they must be the cache's own codes.
+static_assert(kPhyGone == LCACHE_PHY_GONE && kPhyUp != LCACHE_PHY_GONE);
+static_assert(kL2Routed == LCACHE_L2_NO_VLAN && kL2Bridged != LCACHE_L2_NO_VLAN);
+static_assert(kL3Up == LCACHE_L3_UP && kL3Down != LCACHE_L3_UP);
+static_assert(kL3BundleLinkOnly == LCACHE_L3_BUNDLE_LINK_ONLY);
+static_assert(kL3ParamMtu == LCACHE_L3_PARAM_MTU);
+
 // The first-operational-member record travels in network byte order.
 inline void store_be32(uint32_t &field, uint32_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
