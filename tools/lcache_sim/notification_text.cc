@@ -43,36 +43,35 @@ std::string state_text(uint8_t state,
     return "state " + std::to_string(state);
 }
 
-struct Kind {
-    const char *operator()(const sim::PhyState &) const { return "phy-state"; }
-    const char *operator()(const sim::L2State &n) const {
-        return n.bundle ? "l2-bundle-state" : "l2-state";
-    }
-    const char *operator()(const sim::L3State &n) const {
-        return n.bundle ? "l3-bundle-state" : "l3-state";
-    }
-    const char *operator()(const sim::L3Param &) const { return "l3-param"; }
-    const char *operator()(const sim::FirstOperationalMember &) const { return "agg-fop"; }
-    const char *operator()(const sim::SwitchportChange &) const { return "switchport"; }
-    const char *operator()(const sim::VlanChange &) const { return "vlan"; }
+// What a notification is called, and the entry point of the cache that
+// takes it: one row per kind, so the two cannot drift apart.
+struct Names {
+    const char *kind;
+    const char *entry_point;
 };
 
-struct EntryPoint {
-    const char *operator()(const sim::PhyState &) const { return "lcache_update_phy_state"; }
-    const char *operator()(const sim::L2State &n) const {
-        return n.bundle ? "lcache_update_l2_bundle_state" : "lcache_update_l2_state";
+struct Naming {
+    Names operator()(const sim::PhyState &) const {
+        return {"phy-state", "lcache_update_phy_state"};
     }
-    const char *operator()(const sim::L3State &n) const {
-        return n.bundle ? "lcache_update_l3_bundle_state" : "lcache_update_l3_state";
+    Names operator()(const sim::L2State &n) const {
+        if (n.bundle)
+            return {"l2-bundle-state", "lcache_update_l2_bundle_state"};
+        return {"l2-state", "lcache_update_l2_state"};
     }
-    const char *operator()(const sim::L3Param &) const { return "lcache_update_l3_param"; }
-    const char *operator()(const sim::FirstOperationalMember &) const {
-        return "lcache_update_agg_fop";
+    Names operator()(const sim::L3State &n) const {
+        if (n.bundle)
+            return {"l3-bundle-state", "lcache_update_l3_bundle_state"};
+        return {"l3-state", "lcache_update_l3_state"};
     }
-    const char *operator()(const sim::SwitchportChange &) const {
-        return "lcache_update_switchport";
+    Names operator()(const sim::L3Param &) const { return {"l3-param", "lcache_update_l3_param"}; }
+    Names operator()(const sim::FirstOperationalMember &) const {
+        return {"agg-fop", "lcache_update_agg_fop"};
     }
-    const char *operator()(const sim::VlanChange &) const { return "lcache_update_vlan"; }
+    Names operator()(const sim::SwitchportChange &) const {
+        return {"switchport", "lcache_update_switchport"};
+    }
+    Names operator()(const sim::VlanChange &) const { return {"vlan", "lcache_update_vlan"}; }
 };
 
 struct Details {
@@ -110,9 +109,9 @@ struct Details {
 
 } // namespace
 
-const char *notification_kind(const sim::Notification &n) { return std::visit(Kind{}, n); }
+const char *notification_kind(const sim::Notification &n) { return std::visit(Naming{}, n).kind; }
 
-const char *entry_point(const sim::Notification &n) { return std::visit(EntryPoint{}, n); }
+const char *entry_point(const sim::Notification &n) { return std::visit(Naming{}, n).entry_point; }
 
 std::string notification_details(const sim::Notification &n, const sim::Switch &model) {
     return std::visit(Details{model}, n);

@@ -2,7 +2,6 @@
 #include "queries.h"
 
 #include <array>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +10,7 @@
 #include "lcache.h"
 #include "lifsvc.h"
 #include "phyport.h"
+#include "printed.h"
 
 namespace lcsim {
 namespace {
@@ -182,14 +182,7 @@ Answer direct_flood(const Target &t) {
 
 // ---- Showing an answer.
 
-[[gnu::format(printf, 1, 2)]] std::string printed(const char *fmt, ...) {
-    char text[64];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(text, sizeof text, fmt, args);
-    va_end(args);
-    return text;
-}
+using tooltext::printed;
 
 unsigned long long ull(uint64_t value) { return value; }
 

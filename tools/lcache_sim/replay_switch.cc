@@ -101,10 +101,8 @@ void Replayer::add(Words args) {
             {"stretch", sim::IfType::stretch_tunnel},
             {"mpls", sim::IfType::mpls_tunnel},
             {"6to4", sim::IfType::six_to_four_tunnel}};
-        const auto type = kTunnels.find(args[1]);
-        if (type == kTunnels.end())
-            throw ScenarioError("no tunnel kind '" + args[1] + "'");
-        c = {ChangeKind::add_tunnel, 0, sim::type_code(type->second), parse_number(args[2])};
+        const sim::IfType type = parse_named(kTunnels, args[1], "tunnel kind");
+        c = {ChangeKind::add_tunnel, 0, sim::type_code(type), parse_number(args[2])};
     } else {
         throw ScenarioError("cannot add '" + kind + "'");
     }
@@ -139,11 +137,9 @@ void Replayer::switchport(Words args) {
         {"routed", sim::SwitchportMode::routed},
         {"access", sim::SwitchportMode::access},
         {"trunk", sim::SwitchportMode::trunk}};
-    const auto mode = kModes.find(args[1]);
-    if (mode == kModes.end())
-        throw ScenarioError("no switchport mode '" + args[1] + "'");
-    change({ChangeKind::set_switchport_mode, interface(args[0]).ifindex,
-            static_cast<uint32_t>(mode->second)});
+    const sim::SwitchportMode mode = parse_named(kModes, args[1], "switchport mode");
+    change(
+        {ChangeKind::set_switchport_mode, interface(args[0]).ifindex, static_cast<uint32_t>(mode)});
 }
 
 void Replayer::switching(Words args) {

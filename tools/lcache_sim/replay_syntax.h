@@ -29,6 +29,16 @@ uint32_t parse_number(std::string_view text, uint32_t max = 0xFFFFFFFF);
 sim::Mac parse_mac(std::string_view text);
 // One of two words: `yes` gives true, `no` false.
 bool parse_choice(std::string_view text, const char *yes, const char *no);
+// One of the words `names` holds, as the value it names; `what` says what
+// kind of word was expected.
+template <class T>
+T parse_named(const std::map<std::string, T, std::less<>> &names, const std::string &word,
+              const char *what) {
+    const auto it = names.find(word);
+    if (it == names.end())
+        throw ScenarioError("no " + std::string(what) + " '" + word + "'");
+    return it->second;
+}
 
 // key=value words, each key one of `keys`.
 std::map<std::string, std::string> parse_options(std::span<const std::string> words,

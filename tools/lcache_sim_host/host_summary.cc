@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 
 #include "host_queries.h"
+#include "printed.h"
 
 namespace lchost {
 namespace {
@@ -23,47 +23,39 @@ double percentile(std::vector<double> samples, double share) {
     return samples[rank];
 }
 
-__attribute__((format(printf, 1, 2))) std::string format(const char *fmt, ...) {
-    char line[256];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(line, sizeof line, fmt, args);
-    va_end(args);
-    return line;
-}
+using tooltext::printed;
 
 } // namespace
 
 std::string summary_text(const HostResult &r) {
     std::string out;
-    out += format("Linux host: %u veth pairs, %" PRIu64 " changes, %" PRIu64 " queries, %" PRIu64 " flushes\n",
-                  r.interfaces, r.changes, r.queries,
-                  r.flushes);
+    out += printed("Linux host: %u veth pairs, %" PRIu64 " changes, %" PRIu64 " queries, %" PRIu64
+                   " flushes\n",
+                   r.interfaces, r.changes, r.queries, r.flushes);
     out += "\nHit ratio per family (answered without a kernel round trip)\n";
     for (const char *family : families()) {
         auto it = r.families.find(family);
         if (it == r.families.end())
             continue;
-        out += format("  %-10s %5.1f %%  of %" PRIu64 "\n", family,
-                      100 * ratio(it->second.hits, it->second.queries),
-                      it->second.queries);
+        out += printed("  %-10s %5.1f %%  of %" PRIu64 "\n", family,
+                       100 * ratio(it->second.hits, it->second.queries), it->second.queries);
     }
     out += "\nKernel round trips      with the cache   without\n";
-    out += format("  by the queries        %12" PRIu64 "  %8" PRIu64 "\n", r.cached_round_trips,
-                  r.uncached_round_trips);
-    out += format("  by the bridge         %12" PRIu64 "\n", r.dispatch_round_trips);
-    out += format("  ns per query          %12.0f  %8.0f\n", r.cached_ns_per_query,
-                  r.uncached_ns_per_query);
-    out += format("    a hit               %12.0f\n", r.cached_ns_per_hit);
-    out += format("    a miss              %12.0f\n", r.cached_ns_per_miss);
-    out += format("\nNotifications: %" PRIu64 " handled, %" PRIu64 " skipped, %" PRIu64 " malformed, %" PRIu64 " overruns\n",
-                  r.handled, r.skipped,
-                  r.malformed, r.overruns);
-    out += format("Staleness (change made -> cache answers it): median %.0f us, p99 %.0f us\n",
-                  percentile(r.staleness_us, 0.5), percentile(r.staleness_us, 0.99));
-    out += format("Memory held: %" PRIu64 " entries, %" PRIu64 " bytes\n", r.entries,
-                  r.entry_bytes);
-    out += format("Disagreements after dispatch: %zu\n", r.disagreements.size());
+    out += printed("  by the queries        %12" PRIu64 "  %8" PRIu64 "\n", r.cached_round_trips,
+                   r.uncached_round_trips);
+    out += printed("  by the bridge         %12" PRIu64 "\n", r.dispatch_round_trips);
+    out += printed("  ns per query          %12.0f  %8.0f\n", r.cached_ns_per_query,
+                   r.uncached_ns_per_query);
+    out += printed("    a hit               %12.0f\n", r.cached_ns_per_hit);
+    out += printed("    a miss              %12.0f\n", r.cached_ns_per_miss);
+    out += printed("\nNotifications: %" PRIu64 " handled, %" PRIu64 " skipped, %" PRIu64
+                   " malformed, %" PRIu64 " overruns\n",
+                   r.handled, r.skipped, r.malformed, r.overruns);
+    out += printed("Staleness (change made -> cache answers it): median %.0f us, p99 %.0f us\n",
+                   percentile(r.staleness_us, 0.5), percentile(r.staleness_us, 0.99));
+    out +=
+        printed("Memory held: %" PRIu64 " entries, %" PRIu64 " bytes\n", r.entries, r.entry_bytes);
+    out += printed("Disagreements after dispatch: %zu\n", r.disagreements.size());
     for (const Disagreement &d : r.disagreements)
         out += "  " + d.interface + " " + d.query + ": cache " + d.cached + ", kernel " + d.kernel +
                " (after " + d.after + ")\n";

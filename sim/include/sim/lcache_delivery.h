@@ -30,26 +30,21 @@ inline void store_be32(uint32_t &field, uint32_t value) {
     memcpy(&field, bytes, sizeof bytes);
 }
 
-inline lcache_state_msg_t to_record(const PhyState &n) {
-    lcache_state_msg_t r{};
+// A record of the interface `n` names, and its state where `n` has one.
+template <class Record, class N> Record addressed(const N &n) {
+    Record r{};
     r.if_index = n.ifindex;
     r.iod = n.iod;
-    r.state = n.state;
+    if constexpr (requires { n.state; })
+        r.state = n.state;
     return r;
 }
 
-inline lcache_state_msg_t to_record(const L3Param &n) {
-    lcache_state_msg_t r{};
-    r.if_index = n.ifindex;
-    r.iod = n.iod;
-    return r;
-}
+inline lcache_state_msg_t to_record(const PhyState &n) { return addressed<lcache_state_msg_t>(n); }
+inline lcache_state_msg_t to_record(const L3Param &n) { return addressed<lcache_state_msg_t>(n); }
 
 inline lcache_l2_msg_t to_record(const L2State &n) {
-    lcache_l2_msg_t r{};
-    r.if_index = n.ifindex;
-    r.iod = n.iod;
-    r.state = n.state;
+    lcache_l2_msg_t r = addressed<lcache_l2_msg_t>(n);
     memcpy(r.mac, n.mac.data(), sizeof r.mac);
     r.mtu = n.mtu;
     if (n.native_vlan) {
@@ -62,10 +57,7 @@ inline lcache_l2_msg_t to_record(const L2State &n) {
 }
 
 inline lcache_l3_msg_t to_record(const L3State &n) {
-    lcache_l3_msg_t r{};
-    r.if_index = n.ifindex;
-    r.iod = n.iod;
-    r.state = n.state;
+    lcache_l3_msg_t r = addressed<lcache_l3_msg_t>(n);
     r.mtu = n.mtu;
     return r;
 }
@@ -78,33 +70,37 @@ inline lcache_agg_fop_msg_t to_record(const FirstOperationalMember &n) {
     return r;
 }
 
-// Each returns the entry point's result.
-inline int32_t deliver(const PhyState &n) {
-    const lcache_state_msg_t r = to_record(n);
-    return lcache_update_phy_state(&r);
+// Encodes `n` and hands its record to `update`.  The record is not const:
+// lcache_update_l3_state takes it so.
+template <class N, class Update> int32_t pass_record(const N &n, Update update) {
+    auto r = to_record(n);
+    return update(&r);
 }
+
+// Each returns the entry point's result.
+inline int32_t deliver(const PhyState &n) { return pass_record(n, lcache_update_phy_state); }
 
 inline int32_t deliver(const L2State &n) {
-    const lcache_l2_msg_t r = to_record(n);
-    return n.bundle ? lcache_update_l2_bundle_state(&r) : lcache_update_l2_state(&r);
+    return pass_record(n, n.bundle ? lcache_update_l2_bundle_state : lcache_update_l2_state);
 }
 
+// The two entry points differ in the record's constness, so no one pointer
+// holds both.
 inline int32_t deliver(const L3State &n) {
-    lcache_l3_msg_t r = to_record(n);
-    return n.bundle ? lcache_update_l3_bundle_state(&r) : lcache_update_l3_state(&r);
+    return n.bundle ? pass_record(n, lcache_update_l3_bundle_state)
+                    : pass_record(n, lcache_update_l3_state);
 }
 
 inline int32_t deliver(const L3Param &n) {
-    const lcache_state_msg_t r = to_record(n);
     uint32_t changes[1] = {};
     if (n.mtu_changed)
         bitset_set_bit(changes, kL3ParamMtu);
-    return lcache_update_l3_param(&r, changes);
+    return pass_record(
+        n, [&](const lcache_state_msg_t *r) { return lcache_update_l3_param(r, changes); });
 }
 
 inline int32_t deliver(const FirstOperationalMember &n) {
-    const lcache_agg_fop_msg_t r = to_record(n);
-    return lcache_update_agg_fop(&r);
+    return pass_record(n, lcache_update_agg_fop);
 }
 
 inline int32_t deliver(const SwitchportChange &n) { return lcache_update_switchport(n.iod); }

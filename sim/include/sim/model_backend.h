@@ -46,6 +46,13 @@ class ModelBackend : public PeerBackend {
             return {status::not_applicable};
         return {status::ok, itf->*member};
     }
+    // The failure of `found`, or `make` applied to what it found.
+    template <class T, class Make>
+    static auto from(const Reply<T> &found, Make make) -> Reply<decltype(make(found.value))> {
+        if (!found.ok())
+            return {found.status};
+        return {status::ok, make(found.value)};
+    }
     bool has_type(uint32_t iod, IfType type) const;
     Reply<const Vlan *> lookup_vlan(VlanKey key) const;
     Reply<const Interface *> channel(IfIndex ifindex) const;

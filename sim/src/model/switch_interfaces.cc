@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "kind_defaults.h"
+#include "map_entry.h"
 #include "sim/switch.h"
 
 namespace sim {
@@ -20,6 +21,33 @@ ModelError unknown_interface(IfIndex ifindex) {
     char text[16];
     std::snprintf(text, sizeof text, "%#x", ifindex);
     return ModelError(std::string("no interface with ifindex ") + text);
+}
+
+// The kinds named after a number that their ifindex carries as well.
+struct NumberedKind {
+    const char *what;   // the number, as a range error names it
+    const char *prefix; // of the name
+    uint32_t low;
+    uint32_t high;
+    bool own_mac; // the next address of the switch's block
+    bool has_lif;
+};
+
+NumberedKind numbered_kind(IfType type) {
+    switch (type) {
+    case IfType::mgmt_ether: return {"management port", "mgmt", 0, 255, true, false};
+    case IfType::port_channel: return {"port-channel", "port-channel", 1, 4096, true, true};
+    case IfType::vlan_if: return {"VLAN", "Vlan", 1, 4094, false, true};
+    case IfType::loopback: return {"loopback", "loopback", 0, 0xFFFFFF, false, false};
+    // The four tunnel types share one name space.
+    default: return {"tunnel", "Tunnel", 0, 0xFFFFFF, false, true};
+    }
+}
+
+Interface numbered(IfType type, uint32_t number) {
+    const NumberedKind kind = numbered_kind(type);
+    check_range(kind.what, number, kind.low, kind.high);
+    return new_interface(type, make_ifindex(type, number), kind.prefix + std::to_string(number));
 }
 
 } // namespace
@@ -65,26 +93,22 @@ IfIndex Switch::add_ethernet(uint32_t module, uint32_t port) {
     return insert(std::move(itf), true, true);
 }
 
-IfIndex Switch::add_mgmt(uint32_t number) {
-    check_range("management port", number, 0, 255);
-    Interface itf = new_interface(IfType::mgmt_ether, make_ifindex(IfType::mgmt_ether, number),
-                                  "mgmt" + std::to_string(number));
-    itf.mac = next_mac();
-    return insert(std::move(itf), false, false);
+IfIndex Switch::add_numbered(IfType type, uint32_t number) {
+    Interface itf = numbered(type, number);
+    const NumberedKind kind = numbered_kind(type);
+    if (kind.own_mac)
+        itf.mac = next_mac();
+    return insert(std::move(itf), false, kind.has_lif);
 }
 
+IfIndex Switch::add_mgmt(uint32_t number) { return add_numbered(IfType::mgmt_ether, number); }
+
 IfIndex Switch::add_port_channel(uint32_t number) {
-    check_range("port-channel", number, 1, 4096);
-    Interface itf = new_interface(IfType::port_channel, make_ifindex(IfType::port_channel, number),
-                                  "port-channel" + std::to_string(number));
-    itf.mac = next_mac();
-    return insert(std::move(itf), false, true);
+    return add_numbered(IfType::port_channel, number);
 }
 
 IfIndex Switch::add_vlan_interface(uint16_t vlan) {
-    check_range("VLAN", vlan, 1, 4094);
-    Interface itf = new_interface(IfType::vlan_if, make_ifindex(IfType::vlan_if, vlan),
-                                  "Vlan" + std::to_string(vlan));
+    Interface itf = numbered(IfType::vlan_if, vlan);
     itf.mac = system_mac_; // routed VLANs answer with the switch's own address
     itf.vlan_id = vlan;
     return insert(std::move(itf), false, true);
@@ -108,12 +132,7 @@ IfIndex Switch::add_subinterface(IfIndex parent, uint32_t number, uint16_t encap
     return ifindex;
 }
 
-IfIndex Switch::add_loopback(uint32_t number) {
-    check_range("loopback", number, 0, 0xFFFFFF);
-    return insert(new_interface(IfType::loopback, make_ifindex(IfType::loopback, number),
-                                "loopback" + std::to_string(number)),
-                  false, false);
-}
+IfIndex Switch::add_loopback(uint32_t number) { return add_numbered(IfType::loopback, number); }
 
 IfIndex Switch::add_null0() {
     return insert(new_interface(IfType::null0, make_ifindex(IfType::null0, 0), "Null0"), false,
@@ -123,10 +142,7 @@ IfIndex Switch::add_null0() {
 IfIndex Switch::add_tunnel(IfType type, uint32_t number) {
     if (!is_tunnel(type))
         throw ModelError("type " + std::to_string(type_code(type)) + " is not a tunnel");
-    check_range("tunnel", number, 0, 0xFFFFFF);
-    return insert(
-        new_interface(type, make_ifindex(type, number), "Tunnel" + std::to_string(number)), false,
-        true);
+    return add_numbered(type, number);
 }
 
 void Switch::remove_interface(IfIndex ifindex) {
@@ -170,12 +186,10 @@ void Switch::set_lif(IfIndex ifindex, uint32_t lif) {
     remap(lifs_, edit(ifindex).lif, kNoLif, ifindex, lif);
 }
 
-const Interface *Switch::find(IfIndex ifindex) const {
-    auto it = interfaces_.find(ifindex);
-    return it == interfaces_.end() ? nullptr : &it->second;
-}
+const Interface *Switch::find(IfIndex ifindex) const { return find_entry(interfaces_, ifindex); }
 
-const Interface *Switch::find_key(const KeyIndex<uint32_t, IfIndex> &index, uint32_t key) const {
+template <class Key>
+const Interface *Switch::find_key(const KeyIndex<Key, IfIndex> &index, const Key &key) const {
     auto owner = index.find(key);
     return owner ? find(*owner) : nullptr;
 }
@@ -185,21 +199,15 @@ const Interface *Switch::find_by_pi(uint32_t pi) const { return find_key(pis_, p
 const Interface *Switch::find_by_lif(uint32_t lif) const { return find_key(lifs_, lif); }
 
 const Interface *Switch::find_by_name(std::string_view name) const {
-    auto owner = names_.find(std::string(name));
-    return owner ? find(*owner) : nullptr;
+    return find_key(names_, std::string(name));
 }
 
 const Interface &Switch::at(IfIndex ifindex) const {
-    if (const Interface *itf = find(ifindex))
-        return *itf;
-    throw unknown_interface(ifindex);
+    return existing_entry(interfaces_, ifindex, unknown_interface);
 }
 
 Interface &Switch::edit(IfIndex ifindex) {
-    auto it = interfaces_.find(ifindex);
-    if (it == interfaces_.end())
-        throw unknown_interface(ifindex);
-    return it->second;
+    return existing_entry(interfaces_, ifindex, unknown_interface);
 }
 
 } // namespace sim

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <string>
 
+#include "map_entry.h"
 #include "sim/numbering.h"
 #include "sim/switch.h"
 
@@ -76,21 +77,13 @@ void Switch::set_primary_vlan(uint16_t vlan, uint16_t primary) {
     entry.primary = primary;
 }
 
-const Vlan *Switch::find_vlan(uint16_t vlan) const {
-    auto it = vlans_.find(vlan);
-    return it == vlans_.end() ? nullptr : &it->second;
-}
+const Vlan *Switch::find_vlan(uint16_t vlan) const { return find_entry(vlans_, vlan); }
 
 const Vlan *Switch::find_vlan_by_bd(uint16_t bd) const {
     auto vlan = bds_.find(bd);
     return vlan ? find_vlan(*vlan) : nullptr;
 }
 
-Vlan &Switch::edit_vlan(uint16_t vlan) {
-    auto it = vlans_.find(vlan);
-    if (it == vlans_.end())
-        throw unknown_vlan(vlan);
-    return it->second;
-}
+Vlan &Switch::edit_vlan(uint16_t vlan) { return existing_entry(vlans_, vlan, unknown_vlan); }
 
 } // namespace sim

@@ -13,12 +13,10 @@ Reply<const Interface *> ModelBackend::channel(IfIndex ifindex) const {
 }
 
 Reply<PortChannelInfo> ModelBackend::agg_get_pc_info(IfIndex ifindex) {
-    auto pc = channel(ifindex);
-    if (!pc.ok())
-        return {pc.status};
-    return {status::ok,
-            {model_.first_operational_member(ifindex),
-             static_cast<uint16_t>(pc.value->members.size())}};
+    return from(channel(ifindex), [&](const Interface *pc) {
+        return PortChannelInfo{model_.first_operational_member(ifindex),
+                               static_cast<uint16_t>(pc->members.size())};
+    });
 }
 
 // Hash values are spread over the operational members in ifindex order, so
@@ -90,17 +88,13 @@ Reply<const Vlan *> ModelBackend::lookup_vlan(VlanKey key) const {
 }
 
 Reply<uint16_t> ModelBackend::vlan_get_bd(VlanKey key) {
-    auto found = lookup_vlan(key);
-    if (!found.ok())
-        return {found.status};
-    return {status::ok, found.value->bd};
+    return from(lookup_vlan(key), [](const Vlan *vlan) { return vlan->bd; });
 }
 
 Reply<BdAndPrimary> ModelBackend::vlan_get_bd_and_primary_vlan(VlanKey key) {
-    auto found = lookup_vlan(key);
-    if (!found.ok())
-        return {found.status};
-    return {status::ok, {found.value->bd, found.value->primary}};
+    return from(lookup_vlan(key), [](const Vlan *vlan) {
+        return BdAndPrimary{vlan->bd, vlan->primary};
+    });
 }
 
 uint16_t ModelBackend::hostctl_slice_get() { return model_.slice(); }
