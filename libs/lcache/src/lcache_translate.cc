@@ -29,7 +29,7 @@ constexpr KeyGate kLifGate{LCACHE_ATTR_LIF, LCACHE_STAT_LIF, &lcache_stats_t::up
 // clang-format on
 
 struct Translation {
-    const KeyGate &gate;
+    KeyGate gate;
     lcache_if_entry_t *(*find)(uint32_t key);
     uint32_t (*peer)(uint32_t key, uint32_t *out);
     uint32_t lcache_if_entry_t::*answer;
@@ -49,15 +49,18 @@ lcache_if_entry_t *find_by_lif(uint32_t lif) {
 // would have to ask for.
 using E = lcache_if_entry_t;
 // clang-format off
-const Translation kIfindexFromIod{kIodGate, find_entry_by_iod, netif_get_ifindex_frm_iod,   &E::if_index};
-const Translation kIodFromIfindex{kIodGate, find_by_if_only,   netif_get_iod_frm_ifindex,   &E::iod};
-const Translation kIfindexFromSi{kPiGate,   find_by_pi,        dmap_lib_si_to_ifidx,        &E::if_index};
-const Translation kDiFromIfindex{kPiGate,   find_entry_by_if,  dmap_lib_ifidx_to_di,        &E::pi};
-const Translation kIfindexFromLif{kLifGate, find_by_lif,       lifsvc_query_lif_to_ifindex, &E::if_index};
-const Translation kLifFromIfindex{kLifGate, find_entry_by_if,  lifsvc_query_ifindex_to_lif, &E::lif};
+constexpr Translation kIfindexFromIod{kIodGate, find_entry_by_iod, netif_get_ifindex_frm_iod,   &E::if_index};
+constexpr Translation kIodFromIfindex{kIodGate, find_by_if_only,   netif_get_iod_frm_ifindex,   &E::iod};
+constexpr Translation kIfindexFromSi{kPiGate,   find_by_pi,        dmap_lib_si_to_ifidx,        &E::if_index};
+constexpr Translation kDiFromIfindex{kPiGate,   find_entry_by_if,  dmap_lib_ifidx_to_di,        &E::pi};
+constexpr Translation kIfindexFromLif{kLifGate, find_by_lif,       lifsvc_query_lif_to_ifindex, &E::if_index};
+constexpr Translation kLifFromIfindex{kLifGate, find_entry_by_if,  lifsvc_query_ifindex_to_lif, &E::lif};
 // clang-format on
 
-uint32_t translate(const Translation &t, uint32_t key, uint32_t *out) {
+// Inlined into each exported translation, so that its table row is
+// constants there and a hit makes no call but the lookup.
+[[gnu::always_inline]] inline uint32_t translate(const Translation &t, uint32_t key,
+                                                 uint32_t *out) {
     if (!out)
         return LCACHE_ERR_NULL_ARG;
     const KeyGate &g = t.gate;
