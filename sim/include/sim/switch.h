@@ -112,8 +112,8 @@ class Switch {
     // Registers a new interface under its ifindex and name, with a fresh
     // iod (and the pi / LIF its kind calls for).
     IfIndex insert(Interface interface, bool has_pi, bool has_lif);
-    // Adds a mgmt port, port-channel, loopback or tunnel, each named and
-    // numbered alike.
+    // Adds a mgmt port, port-channel, VLAN interface, loopback or tunnel,
+    // each named and numbered alike.
     IfIndex add_numbered(IfType type, uint32_t number);
     Mac next_mac();
     void remap(KeyIndex<uint32_t, IfIndex> &index, uint32_t &field, uint32_t none, IfIndex owner,

@@ -23,31 +23,30 @@ ModelError unknown_interface(IfIndex ifindex) {
     return ModelError(std::string("no interface with ifindex ") + text);
 }
 
+// Where a numbered interface's MAC address comes from.
+enum class MacSource { none, next_in_block, system };
+
 // The kinds named after a number that their ifindex carries as well.
 struct NumberedKind {
     const char *what;   // the number, as a range error names it
     const char *prefix; // of the name
     uint32_t low;
     uint32_t high;
-    bool own_mac; // the next address of the switch's block
+    MacSource mac;
     bool has_lif;
 };
 
 NumberedKind numbered_kind(IfType type) {
+    using enum MacSource;
     switch (type) {
-    case IfType::mgmt_ether: return {"management port", "mgmt", 0, 255, true, false};
-    case IfType::port_channel: return {"port-channel", "port-channel", 1, 4096, true, true};
-    case IfType::vlan_if: return {"VLAN", "Vlan", 1, 4094, false, true};
-    case IfType::loopback: return {"loopback", "loopback", 0, 0xFFFFFF, false, false};
+    case IfType::mgmt_ether: return {"management port", "mgmt", 0, 255, next_in_block, false};
+    case IfType::port_channel: return {"port-channel", "port-channel", 1, 4096, next_in_block, true};
+    // Routed VLANs answer with the switch's own address.
+    case IfType::vlan_if: return {"VLAN", "Vlan", 1, 4094, system, true};
+    case IfType::loopback: return {"loopback", "loopback", 0, 0xFFFFFF, none, false};
     // The four tunnel types share one name space.
-    default: return {"tunnel", "Tunnel", 0, 0xFFFFFF, false, true};
+    default: return {"tunnel", "Tunnel", 0, 0xFFFFFF, none, true};
     }
-}
-
-Interface numbered(IfType type, uint32_t number) {
-    const NumberedKind kind = numbered_kind(type);
-    check_range(kind.what, number, kind.low, kind.high);
-    return new_interface(type, make_ifindex(type, number), kind.prefix + std::to_string(number));
 }
 
 } // namespace
@@ -94,10 +93,14 @@ IfIndex Switch::add_ethernet(uint32_t module, uint32_t port) {
 }
 
 IfIndex Switch::add_numbered(IfType type, uint32_t number) {
-    Interface itf = numbered(type, number);
     const NumberedKind kind = numbered_kind(type);
-    if (kind.own_mac)
+    check_range(kind.what, number, kind.low, kind.high);
+    Interface itf =
+        new_interface(type, make_ifindex(type, number), kind.prefix + std::to_string(number));
+    if (kind.mac == MacSource::next_in_block)
         itf.mac = next_mac();
+    else if (kind.mac == MacSource::system)
+        itf.mac = system_mac_;
     return insert(std::move(itf), false, kind.has_lif);
 }
 
@@ -108,10 +111,9 @@ IfIndex Switch::add_port_channel(uint32_t number) {
 }
 
 IfIndex Switch::add_vlan_interface(uint16_t vlan) {
-    Interface itf = numbered(IfType::vlan_if, vlan);
-    itf.mac = system_mac_; // routed VLANs answer with the switch's own address
-    itf.vlan_id = vlan;
-    return insert(std::move(itf), false, true);
+    const IfIndex ifindex = add_numbered(IfType::vlan_if, vlan);
+    edit(ifindex).vlan_id = vlan;
+    return ifindex;
 }
 
 IfIndex Switch::add_subinterface(IfIndex parent, uint32_t number, uint16_t encap_vlan) {
