@@ -18,17 +18,11 @@ struct CallBack {
     uint32_t (*call)(uint32_t if_index);
 };
 
-uint32_t remove_it(uint32_t if_index) { return lcache_if_remove_entry_by_if(if_index); }
-uint32_t clean_up(uint32_t) { return lcache_cleanup(); }
-uint32_t start_again(uint32_t) {
-    const lcache_attr a{};
-    return lcache_init(&a);
-}
-
+const lcache_attr kEmptyBlock{};
 constexpr CallBack kCallBacks[] = {
-    {"lcache_if_remove_entry_by_if", remove_it},
-    {"lcache_cleanup", clean_up},
-    {"lcache_init", start_again},
+    {"lcache_if_remove_entry_by_if", lcache_if_remove_entry_by_if},
+    {"lcache_cleanup", [](uint32_t) { return lcache_cleanup(); }},
+    {"lcache_init", [](uint32_t) { return lcache_init(&kEmptyBlock); }},
 };
 
 // The callback of the running test: on every message that contains
@@ -57,7 +51,6 @@ std::string refusal(const CallBack &c) {
 class CallbackTest : public CoreTest {
   protected:
     void SetUp() override {
-        eth = model.add_ethernet(1, 1);
         lcache_attr a = attr_with(kKeys | LCACHE_ATTR_LINKUP);
         a.debug_print = on_trace;
         a.error_print = on_error;
@@ -78,48 +71,31 @@ class CallbackTest : public CoreTest {
         g_call_back = nullptr;
     }
 
-    sim::IfIndex eth = 0;
     lcache_if_entry_t *entry = nullptr;
 };
 
 } // namespace
 
-// The refusal is reported, answers the call's failure result, and the
-// refresh goes on with an entry that is still cached.
-TEST_F(CallbackTest, ATraceCallbackCannotReleaseTheEntryBeingRefreshed) {
-    for (const CallBack &c : kCallBacks) {
-        SCOPED_TRACE(c.function);
-        g_answers.clear();
-        entry->dirty = LCACHE_ATTR_LINKUP;
-        refresh_calling_back(c, "Lcache-update", 1);
-        EXPECT_EQ(g_answers, std::vector<uint32_t>{0});
-        EXPECT_EQ(lcache_print_str, refusal(c));
-        EXPECT_EQ(std::tuple(cached(eth), entry->dirty), std::tuple(entry, 0u));
-    }
-}
-
-// The refusal is reported without calling the error callback again, so a
-// callback is never re-entered.
-TEST_F(CallbackTest, AnErrorCallbackCannotReleaseTheEntryBeingRefreshed) {
-    model.set_iod(eth, 600);
-    for (const CallBack &c : kCallBacks) {
-        SCOPED_TRACE(c.function);
-        g_answers.clear();
-        g_error_callbacks = 0;
-        entry->dirty = LCACHE_ATTR_IOD;
-        refresh_calling_back(c, "If->iod mapping changed", 0);
-        EXPECT_EQ(std::tuple(g_answers, g_error_callbacks),
-                  std::tuple(std::vector<uint32_t>{0}, 1));
-        EXPECT_THAT(errors(), testing::Contains(refusal(c)));
-        EXPECT_EQ(cached(eth), entry);
-        forget_reports();
-    }
-}
-
-// Once the callback has returned, the same calls are served.
-TEST_F(CallbackTest, OutsideACallbackTheCallsAreServed) {
-    entry->dirty = LCACHE_ATTR_LINKUP;
-    refresh_calling_back(kCallBacks[0], "Lcache-update", 1);
+// Under a trace or an error callback the refusal is reported without
+// calling the error callback again, so a callback is never re-entered; it
+// answers the call's failure result, and the refresh goes on with an entry
+// that is still cached.  Once the callback has returned, the same calls
+// are served.
+TEST_F(CallbackTest, NoCallbackCanReleaseTheEntryBeingRefreshed) {
+    model.set_iod(eth, 600); // a refresh of the iod reports the change
+    for (bool error : {false, true})
+        for (const CallBack &c : kCallBacks) {
+            SCOPED_TRACE(testing::Message() << c.function << (error ? " error" : " trace"));
+            g_answers.clear();
+            g_error_callbacks = 0;
+            forget_reports();
+            entry->dirty = error ? LCACHE_ATTR_IOD : LCACHE_ATTR_LINKUP;
+            refresh_calling_back(c, error ? "If->iod mapping changed" : "Lcache-update", !error);
+            EXPECT_EQ(std::tuple(g_answers, g_error_callbacks, lcache_print_str, cached(eth)),
+                      std::tuple(std::vector<uint32_t>{0}, int{error}, refusal(c), entry));
+            EXPECT_THAT(errors(), testing::Contains(refusal(c)));
+            EXPECT_EQ(entry->dirty, error ? LCACHE_ATTR_IOD : 0u);
+        }
     EXPECT_EQ(lcache_if_remove_entry_by_if(eth), 1u);
     EXPECT_EQ(std::tuple(cached(eth), live()), std::tuple(nullptr, 0u));
 }

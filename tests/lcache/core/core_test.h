@@ -13,8 +13,11 @@ using lctest::Texts;
 // sync_mask bits of the iod, pi and lif tables.
 constexpr uint32_t kKeys = LCACHE_ATTR_IOD | LCACHE_ATTR_PI | LCACHE_ATTR_LIF;
 
+// A port on slot 1, in the switch before the cache starts.
 class CoreTest : public lctest::LcacheSimTest {
   protected:
+    const sim::IfIndex eth = model.add_ethernet(1, 1);
+
     // The entry a table holds under `key`, without creating anything.
     static lcache_if_entry_t *held(ht_table_t &table, uint32_t key) {
         return static_cast<lcache_if_entry_t *>(ht_lookup(&table, &key));

@@ -9,12 +9,15 @@
 
 namespace coretest {
 
-using EntryTest = CoreTest;
 using sim::PeerFn;
+
+class EntryTest : public CoreTest {
+  protected:
+    void SetUp() override { init(kKeys); }
+};
 
 // By each key an entry is created on a miss, found, flushed and removed.
 TEST_F(EntryTest, EachKeyCreatesFindsFlushesAndRemoves) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1);
     const struct {
         lcache_if_entry_t *(*find)(uint32_t);
         uint32_t (*remove)(uint32_t);
@@ -32,7 +35,6 @@ TEST_F(EntryTest, EachKeyCreatesFindsFlushesAndRemoves) {
         {lcache_if_create_entry_by_lif, lcache_if_remove_entry_by_lif, lcache_if_flush_lif,
          lif(eth), PeerFn::lifsvc_query_lif_to_ifindex, LCACHE_NO_PI, lif(eth)},
     };
-    init(kKeys);
     for (const auto &k : keys) {
         SCOPED_TRACE(k.key);
         sim::reset_call_counts();
@@ -71,19 +73,20 @@ TEST_F(EntryTest, EachKeyCreatesFindsFlushesAndRemoves) {
 // disabled cache creates nothing but still finds by the hardware keys.
 // The translations are asked either way.
 TEST_F(EntryTest, WithoutCreateOnMissOrDisabledOnlyCachedEntriesAreFound) {
-    const sim::IfIndex kept = model.add_ethernet(1, 1), other = model.add_ethernet(1, 2);
+    const sim::IfIndex other = model.add_ethernet(1, 2);
     for (bool disabled : {false, true}) {
         SCOPED_TRACE(disabled);
         init(kKeys);
-        lcache_if_entry_t *e = create(kept);
+        lcache_if_entry_t *e = create(eth);
         if (disabled)
             lcache_disable_cache();
         else
             lcache.attr.create_on_miss = 0;
         sim::reset_call_counts();
-        EXPECT_EQ(lcache_find_entry_by_iod(iod(kept)), e);
-        EXPECT_EQ(lcache_if_create_entry_by_pi(pi(kept)), e);
-        EXPECT_EQ(lcache_if_create_entry_by_lif(lif(kept)), e);
+        EXPECT_EQ(std::tuple(lcache_find_entry_by_iod(iod(eth)),
+                             lcache_if_create_entry_by_pi(pi(eth)),
+                             lcache_if_create_entry_by_lif(lif(eth))),
+                  std::tuple(e, e, e));
         EXPECT_EQ(sim::total_calls(), 0u);
         EXPECT_EQ(std::tuple(lcache_find_entry_by_iod(iod(other)),
                              lcache_if_create_entry_by_pi(pi(other)),
@@ -100,8 +103,7 @@ TEST_F(EntryTest, WithoutCreateOnMissOrDisabledOnlyCachedEntriesAreFound) {
 }
 
 TEST_F(EntryTest, AnIodStillHeldByAnotherEntryEvictsThatEntry) {
-    const sim::IfIndex a = model.add_ethernet(1, 1), b = model.add_ethernet(1, 2);
-    init(kKeys);
+    const sim::IfIndex a = eth, b = model.add_ethernet(1, 2);
     create(a);
     const uint32_t shared = iod(a), pi_a = pi(a), lif_a = lif(a);
     // The interface manager moved the iod without the cache hearing of it.
@@ -118,10 +120,21 @@ TEST_F(EntryTest, AnIodStillHeldByAnotherEntryEvictsThatEntry) {
 }
 
 // A rejected creation takes nothing; one failing after the allocation
-// releases the entry from wherever it got.
+// releases the entry from wherever it got.  Last, the switch forgets the
+// interface between creation's check of the ifindex and the refresh's:
+// the refresh rejects the new entry, which is torn down out of every
+// table it had joined.
 TEST_F(EntryTest, AFailedCreationLeavesNothingBehind) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1), unknown = sim::ethernet_ifindex(1, 9);
-    init(kKeys);
+    struct ForgetfulSwitch : sim::ModelBackend {
+        using ModelBackend::ModelBackend;
+        sim::Reply<uint8_t> if_index_get_type(sim::IfIndex ifindex) override {
+            if (++asked == 2)
+                return {0x66, 0};
+            return ModelBackend::if_index_get_type(ifindex);
+        }
+        int asked = 0;
+    } forgetful(model);
+    const sim::IfIndex unknown = sim::ethernet_ifindex(1, 9);
     EXPECT_EQ(create(unknown), nullptr);
     sim::inject_fault(PeerFn::netif_get_iod_frm_ifindex, {sim::FaultKind::status, 0x77, 1});
     EXPECT_EQ(create(eth), nullptr);
@@ -142,6 +155,10 @@ TEST_F(EntryTest, AFailedCreationLeavesNothingBehind) {
     EXPECT_EQ(create(eth), nullptr);
     ht_fault_inject_after(HT_FAULT_INSERT, 1, 1); // the iod table's
     EXPECT_EQ(create(eth), nullptr);
+    EXPECT_EQ(lcache.stats.iod_removes, 0u);
+    sim::set_active_backend(&forgetful);
+    EXPECT_EQ(create(eth), nullptr);
+    sim::set_active_backend(&backend);
     EXPECT_EQ(
         errors(),
         (Texts{text(" Invalid interface index 0x%x\n", unknown),
@@ -149,42 +166,18 @@ TEST_F(EntryTest, AFailedCreationLeavesNothingBehind) {
                text("Failed to add lcache entry for if-index 0x%x\n", eth),
                text("If-create for if-index 0x%x, iod %d failed\n", eth, iod(eth)),
                text("Failed to add iod entry for if 0x%x, iod %d\n", eth, iod(eth)),
-               text("Iod-create for if-index 0x%x, iod %d failed\n", eth, iod(eth))}));
-    EXPECT_EQ(lifecycle(), std::tuple(2u, 2u, 1u));
-    EXPECT_EQ(std::tuple(cached(eth), held(lcache.iod_table, iod(eth)), live()),
-              std::tuple(nullptr, nullptr, 0u));
-}
-
-// The switch forgets the interface between creation's check of the ifindex
-// and the refresh's: the refresh rejects the new entry, which is torn down
-// out of every table it had joined.
-TEST_F(EntryTest, ARefreshRejectingTheNewEntryTearsItDown) {
-    struct ForgetfulSwitch : sim::ModelBackend {
-        using ModelBackend::ModelBackend;
-        sim::Reply<uint8_t> if_index_get_type(sim::IfIndex ifindex) override {
-            if (++asked == 2)
-                return {0x66, 0};
-            return ModelBackend::if_index_get_type(ifindex);
-        }
-        int asked = 0;
-    } forgetful(model);
-    const sim::IfIndex eth = model.add_ethernet(1, 1);
-    init(kKeys);
-    sim::set_active_backend(&forgetful);
-    EXPECT_EQ(create(eth), nullptr);
-    sim::set_active_backend(&backend);
-    EXPECT_EQ(errors(), Texts{text("Invalid interface index 0x%x\n", eth)});
-    EXPECT_EQ(lifecycle(), std::tuple(1u, 1u, 1u));
-    EXPECT_EQ(std::tuple(cached(eth), held(lcache.iod_table, iod(eth)), lcache.stats.iod_removes),
-              std::tuple(nullptr, nullptr, 1u));
+               text("Iod-create for if-index 0x%x, iod %d failed\n", eth, iod(eth)),
+               text("Invalid interface index 0x%x\n", eth)}));
+    EXPECT_EQ(lifecycle(), std::tuple(3u, 3u, 2u));
+    EXPECT_EQ(
+        std::tuple(cached(eth), held(lcache.iod_table, iod(eth)), lcache.stats.iod_removes, live()),
+        std::tuple(nullptr, nullptr, 1u, 0u));
 }
 
 // While disabled, the keyed deletes see their sync_mask bit clear and the
 // removals find the entry, but the teardown declines.  Enabled, each delete
 // drops one reference and only the if table's releases, at 0.
 TEST_F(EntryTest, EachDeleteDropsOneReferenceAndOnlyTheIfTableReleases) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1);
-    init(kKeys);
     lcache_if_entry_t *e = create(eth);
     const lcache_stats_t before = lcache.stats;
     lcache_disable_cache();
@@ -217,8 +210,6 @@ TEST_F(EntryTest, EachDeleteDropsOneReferenceAndOnlyTheIfTableReleases) {
 // A delete that fails reports a possible leak, counts it and keeps the
 // key; the teardown's order shows in which delete a failing removal lands.
 TEST_F(EntryTest, TeardownLeavesLifPiIodThenIf) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1);
-    init(kKeys);
     const std::string leaks[] = {
         text("Failed to del lif entry for if 0x%x, iod %d, lif 0x%x; possible leak?\n", eth,
              iod(eth), lif(eth)),
@@ -254,8 +245,6 @@ TEST_F(EntryTest, TeardownLeavesLifPiIodThenIf) {
 // under 0 like under any iod, and the teardown, which follows membership
 // rather than the key's value, takes it out of the iod table again.
 TEST_F(EntryTest, AnIodOfZeroIsHeldAndLeftLikeAnyOther) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1);
-    init(kKeys);
     for (auto [remove, key] : {std::pair{&lcache_if_remove_entry_by_if, eth},
                                std::pair{&lcache_if_remove_entry_by_iod, LCACHE_NO_IOD}}) {
         sim::inject_fault(PeerFn::netif_get_iod_frm_ifindex, {sim::FaultKind::status, 0, 1});

@@ -28,7 +28,7 @@ static std::string flushed(const lcache_if_entry_t *e, uint32_t option) {
 class KeyMoveTest : public RefreshTest {
   protected:
     void SetUp() override {
-        a = model.add_ethernet(1, 1), b = model.add_ethernet(1, 2);
+        a = eth, b = model.add_ethernet(1, 2);
         init(kKeys);
         ea = create(a), eb = create(b);
         pi_a = pi(a), pi_b = pi(b), lif_a = lif(a);
@@ -58,8 +58,8 @@ TEST_F(KeyMoveTest, AnUnchangedIodIsCheckedAgainAndAnUnchangedPiSettles) {
 }
 
 // The holder of the new pi leaves the table, then the entry's own old pi,
-// each a remap.
-TEST_F(KeyMoveTest, APiAnotherEntryHoldsMovesHere) {
+// each a remap.  A lif moves alike, but an unchanged lif is asked again.
+TEST_F(KeyMoveTest, APiOrLifAnotherEntryHoldsMovesHere) {
     give_b_the_keys_of_a();
     eb->dirty = LCACHE_ATTR_PI;
     EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
@@ -80,19 +80,15 @@ TEST_F(KeyMoveTest, APiAnotherEntryHoldsMovesHere) {
         }));
     EXPECT_EQ(std::tuple(eb->pi, eb->dirty, lcache.stats.pi_remaps, eb->pi_remap_cnt),
               std::tuple(pi_a, 0u, 2u, 2));
-    EXPECT_EQ(std::tuple(ea->pi, held(lcache.pi_table, pi_a)), std::tuple(LCACHE_NO_PI, eb));
-}
-
-// A lif moves alike, but an unchanged lif is asked again.
-TEST_F(KeyMoveTest, ALifMovesAlikeButIsNeverSettled) {
-    give_b_the_keys_of_a();
     for (uint32_t dirty_after : {0u, uint32_t{LCACHE_ATTR_LIF}}) {
         eb->dirty = LCACHE_ATTR_LIF;
         EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
         EXPECT_EQ(std::tuple(eb->lif, eb->dirty, lcache.stats.lif_remaps, eb->lif_remap_cnt),
                   std::tuple(lif_a, dirty_after, 2u, 2));
     }
-    EXPECT_EQ(std::tuple(ea->lif, held(lcache.lif_table, lif_a)), std::tuple(LCACHE_NO_LIF, eb));
+    EXPECT_EQ(
+        std::tuple(ea->pi, held(lcache.pi_table, pi_a), ea->lif, held(lcache.lif_table, lif_a)),
+        std::tuple(LCACHE_NO_PI, eb, LCACHE_NO_LIF, eb));
 }
 
 // A new entry takes its pi from a stale holder without a change trace.
@@ -127,33 +123,26 @@ TEST_F(KeyMoveTest, APiTheTableRefusesIsGivenUp) {
 // tried.  The step still reports, no insert failure is counted, the bit
 // stays dirty for the next refresh, and whoever could not leave keeps its
 // key.
-class FailedRemovalTest : public KeyMoveTest {
-  protected:
-    // Moves b to a's pi; the `nth` pi removal of the move fails.
-    void move_with_failing_removal(uint32_t nth) {
-        give_b_the_keys_of_a();
-        eb->dirty = LCACHE_ATTR_PI;
-        ht_fault_inject_after(HT_FAULT_REMOVE, nth, 1);
-        EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
-        EXPECT_THAT(errors(), testing::Contains(text("Pi-insert for if-index 0x%x, iod %d, pi %d "
-                                                     "failed\n",
-                                                     b, iod(b), pi_a)));
-        EXPECT_EQ(std::tuple(lcache.stats.pi_insert_fails, eb->dirty),
-                  std::tuple(0u, LCACHE_ATTR_PI));
-    }
-};
+class FailedRemovalTest : public KeyMoveTest, public testing::WithParamInterface<uint32_t> {};
 
-TEST_F(FailedRemovalTest, TheHolderThatCannotLeaveKeepsTheKey) {
-    move_with_failing_removal(0);
-    EXPECT_EQ(std::tuple(held(lcache.pi_table, pi_a), ea->pi, eb->pi),
-              std::tuple(ea, pi_a, LCACHE_NO_PI));
+// b moves to a's pi; the pi removal numbered by the parameter fails.
+TEST_P(FailedRemovalTest, WhoeverCannotLeaveKeepsItsKey) {
+    give_b_the_keys_of_a();
+    eb->dirty = LCACHE_ATTR_PI;
+    ht_fault_inject_after(HT_FAULT_REMOVE, GetParam(), 1);
+    EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
+    EXPECT_THAT(errors(), testing::Contains(text("Pi-insert for if-index 0x%x, iod %d, pi %d "
+                                                 "failed\n",
+                                                 b, iod(b), pi_a)));
+    EXPECT_EQ(std::tuple(lcache.stats.pi_insert_fails, eb->dirty), std::tuple(0u, LCACHE_ATTR_PI));
+    if (GetParam() == 0) // the holder of the new pi
+        EXPECT_EQ(std::tuple(held(lcache.pi_table, pi_a), ea->pi, eb->pi),
+                  std::tuple(ea, pi_a, LCACHE_NO_PI));
+    else // b, from its own old pi
+        EXPECT_EQ(std::tuple(held(lcache.pi_table, pi_a), held(lcache.pi_table, pi_b), eb->pi),
+                  std::tuple(nullptr, eb, pi_b));
 }
-
-TEST_F(FailedRemovalTest, AnEntryThatCannotLeaveItsOldKeyKeepsIt) {
-    move_with_failing_removal(1);
-    EXPECT_EQ(std::tuple(held(lcache.pi_table, pi_a), held(lcache.pi_table, pi_b), eb->pi),
-              std::tuple(nullptr, eb, pi_b));
-}
+INSTANTIATE_TEST_SUITE_P(TheHolderOrTheMover, FailedRemovalTest, testing::Values(0u, 1u));
 
 // An iod the peer has moved fails the refresh and evicts the entry now
 // holding it; the first fill does not check.
@@ -180,7 +169,6 @@ TEST_F(KeyMoveTest, AMovedIodFailsTheRefreshAndEvictsItsHolder) {
 // asked again.  Bits no
 // step owns stay, except the top three.
 TEST_F(RefreshTest, EachAttributeIsSettledByAUsableAnswer) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1);
     model.set_extension(eth, lctest::kHistId, 9);
     init();
     lcache_if_entry_t *e = create(eth);
@@ -233,7 +221,7 @@ TEST_F(RefreshTest, EachAttributeIsSettledByAUsableAnswer) {
 // Only a port has a port mode and only a port-channel a member; one
 // without a member has nothing to store and is asked again later.
 TEST_F(RefreshTest, PortModeAndMemberAreAskedOnlyOfTheirInterfaceTypes) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1), pc = model.add_port_channel(1);
+    const sim::IfIndex pc = model.add_port_channel(1);
     model.set_port_mode(eth, sim::kPortModeIps);
     init();
     lcache_if_entry_t *port = create(eth), *channel = create(pc);
@@ -255,7 +243,6 @@ TEST_F(RefreshTest, PortModeAndMemberAreAskedOnlyOfTheirInterfaceTypes) {
 // 1 med, 2 crit, 3 sync, anything else low; a flush only ever adds bits.
 // Key bits of tables never created then reach no table and no peer.
 TEST_F(RefreshTest, EachOptionOrsItsMask) {
-    const sim::IfIndex eth = model.add_ethernet(1, 1);
     init(kCrit);
     set_flush_masks(kKeys);
     lcache_if_entry_t *e = create(eth);
@@ -282,7 +269,7 @@ TEST_F(RefreshTest, EachOptionOrsItsMask) {
 
 // Both act on cached entries only, and not at all while disabled.
 TEST_F(RefreshTest, FlushAllAndUpdateIf) {
-    const sim::IfIndex ports[] = {model.add_ethernet(1, 1), model.add_loopback(0)};
+    const sim::IfIndex ports[] = {eth, model.add_loopback(0)};
     init(kKeys | kCrit);
     set_flush_masks(LCACHE_ATTR_MAC);
     EXPECT_EQ(lcache_if_update_if(ports[0]), 0u);
