@@ -107,6 +107,8 @@ TEST_F(NotifyPopulation, AFailedCreationLeavesNothingBehind) {
 
 using Counter = uint64_t lcache_stats_t::*;
 using S = lcache_stats_t;
+constexpr int32_t kApplied = LCACHE_NOTIFY_APPLIED, kIgnored = LCACHE_NOTIFY_IGNORED;
+constexpr int32_t kStateOk = LCACHE_NOTIFY_STATE_OK, kStateIgnored = LCACHE_NOTIFY_STATE_IGNORED;
 
 // Each row runs with the cache disabled (nothing counts, nothing changes),
 // then enabled: its result and the one upd_* counter that counts it.
@@ -118,9 +120,6 @@ TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
         return n;
     };
     const int32_t kNoInterface = static_cast<int32_t>(sim::status::no_interface);
-    constexpr int32_t kApplied = LCACHE_NOTIFY_APPLIED, kIgnored = LCACHE_NOTIFY_IGNORED;
-    constexpr int32_t kStateOk = LCACHE_NOTIFY_STATE_OK,
-                      kStateIgnored = LCACHE_NOTIFY_STATE_IGNORED;
     sim::L2State l2_unknown_if = l2(eth2);
     sim::L3State l3_unknown_if = l3(eth2, 1);
     l2_unknown_if.ifindex = l3_unknown_if.ifindex = kUnknownIfindex;
@@ -188,7 +187,6 @@ TEST_F(NotifyPopulation, ANullRecordIsIgnored) {
     warm(eth2);
     const lcache_stats_t before = lcache.stats;
     sim::reset_call_counts();
-    constexpr int32_t kIgnored = LCACHE_NOTIFY_IGNORED, kStateIgnored = LCACHE_NOTIFY_STATE_IGNORED;
     EXPECT_EQ(
         std::tuple(lcache_update_phy_state(nullptr), lcache_update_l3_param(nullptr, nullptr),
                    lcache_update_l2_bundle_state(nullptr), lcache_update_l3_bundle_state(nullptr),
