@@ -24,8 +24,6 @@ const struct Slot {
 
 constexpr uint32_t kCaller = 0x70; // the key the callers ask under
 
-static uint32_t convert(uint32_t data, uint32_t size) { return data * 16 + size; }
-
 class ExtensionTest : public QueryTest {
   protected:
     // Slot i is owned by key 0x60 + i (slot 0 by the history id); `convert`
