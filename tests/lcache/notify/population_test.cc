@@ -112,7 +112,7 @@ constexpr int32_t kStateOk = LCACHE_NOTIFY_STATE_OK, kStateIgnored = LCACHE_NOTI
 
 // Each row runs with the cache disabled (nothing counts, nothing changes),
 // then enabled: its result and the one upd_* counter that counts it.
-TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
+TEST_F(NotifyPopulation, UnknownInterfacesNullRecordsAndADisabledCacheGetTheirResults) {
     const Counter upd[] = {&S::upd_phy,       &S::upd_l2,        &S::upd_l3,     &S::upd_l3_param,
                            &S::upd_l2_bundle, &S::upd_l3_bundle, &S::upd_agg_fop};
     const auto unknown = [](auto n) {
@@ -162,6 +162,17 @@ TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
             EXPECT_EQ(lcache.if_table.num_entries, 1u);
         }
     }
+    // A NULL record is ignored before anything is read, asked or counted.
+    const lcache_stats_t before = lcache.stats;
+    sim::reset_call_counts();
+    EXPECT_EQ(
+        std::tuple(lcache_update_phy_state(nullptr), lcache_update_l3_param(nullptr, nullptr),
+                   lcache_update_l2_bundle_state(nullptr), lcache_update_l3_bundle_state(nullptr),
+                   lcache_update_agg_fop(nullptr), lcache_update_l2_state(nullptr),
+                   lcache_update_l3_state(nullptr)),
+        std::tuple(kIgnored, kIgnored, kIgnored, kIgnored, kIgnored, kStateIgnored, kStateIgnored));
+    EXPECT_EQ(std::tuple(memcmp(&before, &lcache.stats, sizeof before), sim::total_calls()),
+              std::tuple(0, 0u));
 }
 
 TEST_F(NotifyPopulation, L3StateWritesTheIodItLooksUpIntoTheCallersRecord) {
@@ -179,22 +190,6 @@ TEST_F(NotifyPopulation, L3StateWritesTheIodItLooksUpIntoTheCallersRecord) {
     }
     EXPECT_EQ(lcache_print_str,
               text("netif_get_iod_frm_ifindex failed for if-index 0x%x, err: 0x1234\n", svi));
-}
-
-// A NULL record is ignored before anything is read, asked or counted.
-TEST_F(NotifyPopulation, ANullRecordIsIgnored) {
-    init_tracking(1);
-    warm(eth2);
-    const lcache_stats_t before = lcache.stats;
-    sim::reset_call_counts();
-    EXPECT_EQ(
-        std::tuple(lcache_update_phy_state(nullptr), lcache_update_l3_param(nullptr, nullptr),
-                   lcache_update_l2_bundle_state(nullptr), lcache_update_l3_bundle_state(nullptr),
-                   lcache_update_agg_fop(nullptr), lcache_update_l2_state(nullptr),
-                   lcache_update_l3_state(nullptr)),
-        std::tuple(kIgnored, kIgnored, kIgnored, kIgnored, kIgnored, kStateIgnored, kStateIgnored));
-    EXPECT_EQ(std::tuple(memcmp(&before, &lcache.stats, sizeof before), sim::total_calls()),
-              std::tuple(0, 0u));
 }
 
 } // namespace
