@@ -3,7 +3,6 @@
 // a notification can leave fresh.
 #pragma once
 
-#include <charconv>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,12 +15,6 @@ namespace lctest {
 
 constexpr uint32_t kUnknownIod = 9999;
 constexpr uint32_t kUnknownIfindex = 0x7F000001;
-
-// The text a "%x" conversion prints.
-inline std::string hex(uint32_t value) {
-    char text[16];
-    return {text, std::to_chars(text, text + sizeof text, value, 16).ptr};
-}
 
 // One cached attribute: its sync bit, the interface-manager function that
 // fetches it, and the cache's answer as a number.

@@ -10,27 +10,23 @@ namespace {
 using NotifyPopulation = NotifyTest;
 
 TEST_F(NotifyPopulation, PhyL3AndFirstMemberNotificationsCreateAndRemoveEntries) {
-    struct Case {
-        sim::IfIndex ifindex;
-        uint32_t l3_track;
-        bool cached;
-        sim::Notification sent;
-        int32_t result;
-        bool cached_after;
-        std::string next; // the trace after the heading, if any
-    };
     const auto phy = [&](uint8_t state) { return sim::PhyState{eth2, iod(eth2), state}; };
     const auto fop = [&](sim::IfIndex from, sim::IfIndex to) {
         return sim::FirstOperationalMember{po1, from, to};
     };
     const std::string by_phy = " lcache entry for if-iod 3 on phy-change.";
-    const std::string by_fop = "Creating lcache entry for if-index 0x" + hex(po1) + " on agg-fop";
+    const std::string by_fop = text("Creating lcache entry for if-index 0x%x on agg-fop", po1);
     const std::string not_by_l3 = "Not creating cache entry for if-iod 9 on l3-change, ";
     // A cached port-channel's keys follow the new member: it is refreshed.
-    const std::string refresh = "Lcache-update for if-index 0x" + hex(po1) + ", iod 6\n";
-    const std::string change = "interface port-channel1 (if 0x" + hex(po1) +
-                               ") during change from 0x" + hex(eth3) + " to 0x";
-    const std::string to_eth4 = change + hex(eth4) + "\n";
+    const std::string refresh = text("Lcache-update for if-index 0x%x, iod 6\n", po1);
+    const std::string change =
+        text("interface port-channel1 (if 0x%x) during change from 0x%x to 0x", po1, eth3);
+    const std::string to_eth4 = change + text("%x\n", eth4);
+    // Before: the interface, l3_track and whether it is cached; the record
+    // and its result; after: whether it is cached and the trace that follows
+    // the heading, if any.
+    using Case =
+        std::tuple<sim::IfIndex, uint32_t, bool, sim::Notification, int32_t, bool, std::string>;
     const Case cases[] = {
         {eth2, 0, false, phy(2), 0, false, ""},
         {eth2, 0, true, phy(2), 1, false, "Deleting" + by_phy},
@@ -53,33 +49,33 @@ TEST_F(NotifyPopulation, PhyL3AndFirstMemberNotificationsCreateAndRemoveEntries)
     };
     model.set_link(eth2, false); // so that setting a cached entry's link flag shows
     for (size_t i = 0; i < std::size(cases); ++i) {
-        const Case &c = cases[i];
+        const auto &[ifindex, l3_track, cached_before, sent, result, cached_after, next] = cases[i];
         SCOPED_TRACE(testing::Message() << "case " << i);
-        init_tracking(c.l3_track);
-        lcache_if_entry_t *before = c.cached ? warm(c.ifindex) : nullptr;
+        init_tracking(l3_track);
+        lcache_if_entry_t *before = cached_before ? warm(ifindex) : nullptr;
         TraceCapture::clear();
         const uint64_t fop_updates = lcache.stats.updates[LCACHE_STAT_AGG_IF];
-        EXPECT_EQ(sim::deliver(c.sent), c.result);
-        lcache_if_entry_t *after = cached(c.ifindex);
-        ASSERT_EQ(after != nullptr, c.cached_after);
-        const std::vector<SinkCall> &texts = TraceCapture::debug_print_calls;
+        EXPECT_EQ(sim::deliver(sent), result);
+        lcache_if_entry_t *after = cached(ifindex);
+        ASSERT_EQ(after != nullptr, cached_after);
+        const Texts texts = TraceCapture::traces();
         ASSERT_GE(texts.size(), 1u);
-        EXPECT_EQ(texts.size() > 1 ? texts[1].text : "", c.next);
-        if (const auto *n = std::get_if<sim::PhyState>(&c.sent)) {
-            const auto entry = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(before));
-            EXPECT_EQ(texts[0].text, "Interface Ethernet1/2 (iod 3): entry 0x" + hex(entry) +
-                                         ", state " + std::to_string(n->state) + "\n");
+        EXPECT_EQ(texts.size() > 1 ? texts[1] : "", next);
+        if (const auto *n = std::get_if<sim::PhyState>(&sent)) {
+            EXPECT_EQ(texts[0],
+                      text("Interface Ethernet1/2 (iod 3): entry 0x%x, state %u\n",
+                           static_cast<uint32_t>(reinterpret_cast<uintptr_t>(before)), n->state));
             EXPECT_TRUE(!before || !after || (after->flags & LCACHE_FLAG_LINKUP));
         }
-        if (std::holds_alternative<sim::L3State>(c.sent)) {
-            EXPECT_EQ(texts[0].text, "L3 Protocol-change update for interface Vlan10 (iod 9)\n");
+        if (std::holds_alternative<sim::L3State>(sent)) {
+            EXPECT_EQ(texts[0], "L3 Protocol-change update for interface Vlan10 (iod 9)\n");
         }
-        if (const auto *n = std::get_if<sim::FirstOperationalMember>(&c.sent)) {
-            EXPECT_EQ(texts[0].text, "AGG First-Op-member for interface port-channel1 (if 0x" +
-                                         hex(po1) + ") From 0x" + hex(n->old_member) + " to 0x" +
-                                         hex(n->new_member) + "\n");
+        if (const auto *n = std::get_if<sim::FirstOperationalMember>(&sent)) {
+            EXPECT_EQ(texts[0], text("AGG First-Op-member for interface port-channel1 (if 0x%x) "
+                                     "From 0x%x to 0x%x\n",
+                                     po1, n->old_member, n->new_member));
         }
-        if (const auto *n = std::get_if<sim::FirstOperationalMember>(&c.sent); n && after) {
+        if (const auto *n = std::get_if<sim::FirstOperationalMember>(&sent); n && after) {
             EXPECT_EQ(after->agg_if, n->new_member);
             EXPECT_FALSE(after->dirty & LCACHE_ATTR_AGG_IF);
             // A new entry's own fill counts one more.
@@ -111,10 +107,12 @@ TEST_F(NotifyPopulation, AFailedCreationLeavesNothingBehind) {
 
 using Counter = uint64_t lcache_stats_t::*;
 using S = lcache_stats_t;
+constexpr int32_t kApplied = LCACHE_NOTIFY_APPLIED, kIgnored = LCACHE_NOTIFY_IGNORED;
+constexpr int32_t kStateOk = LCACHE_NOTIFY_STATE_OK, kStateIgnored = LCACHE_NOTIFY_STATE_IGNORED;
 
 // Each row runs with the cache disabled (nothing counts, nothing changes),
 // then enabled: its result and the one upd_* counter that counts it.
-TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
+TEST_F(NotifyPopulation, UnknownInterfacesNullRecordsAndADisabledCacheGetTheirResults) {
     const Counter upd[] = {&S::upd_phy,       &S::upd_l2,        &S::upd_l3,     &S::upd_l3_param,
                            &S::upd_l2_bundle, &S::upd_l3_bundle, &S::upd_agg_fop};
     const auto unknown = [](auto n) {
@@ -122,9 +120,6 @@ TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
         return n;
     };
     const int32_t kNoInterface = static_cast<int32_t>(sim::status::no_interface);
-    constexpr int32_t kApplied = LCACHE_NOTIFY_APPLIED, kIgnored = LCACHE_NOTIFY_IGNORED;
-    constexpr int32_t kStateOk = LCACHE_NOTIFY_STATE_OK,
-                      kStateIgnored = LCACHE_NOTIFY_STATE_IGNORED;
     sim::L2State l2_unknown_if = l2(eth2);
     sim::L3State l3_unknown_if = l3(eth2, 1);
     l2_unknown_if.ifindex = l3_unknown_if.ifindex = kUnknownIfindex;
@@ -167,6 +162,17 @@ TEST_F(NotifyPopulation, UnknownInterfacesAndADisabledCacheGetTheirResults) {
             EXPECT_EQ(lcache.if_table.num_entries, 1u);
         }
     }
+    // A NULL record is ignored before anything is read, asked or counted.
+    const lcache_stats_t before = lcache.stats;
+    sim::reset_call_counts();
+    EXPECT_EQ(
+        std::tuple(lcache_update_phy_state(nullptr), lcache_update_l3_param(nullptr, nullptr),
+                   lcache_update_l2_bundle_state(nullptr), lcache_update_l3_bundle_state(nullptr),
+                   lcache_update_agg_fop(nullptr), lcache_update_l2_state(nullptr),
+                   lcache_update_l3_state(nullptr)),
+        std::tuple(kIgnored, kIgnored, kIgnored, kIgnored, kIgnored, kStateIgnored, kStateIgnored));
+    EXPECT_EQ(std::tuple(memcmp(&before, &lcache.stats, sizeof before), sim::total_calls()),
+              std::tuple(0, 0u));
 }
 
 TEST_F(NotifyPopulation, L3StateWritesTheIodItLooksUpIntoTheCallersRecord) {
@@ -183,25 +189,8 @@ TEST_F(NotifyPopulation, L3StateWritesTheIodItLooksUpIntoTheCallersRecord) {
         EXPECT_EQ(lcache.stats.upd_l3, 1u); // a failed look-up is not counted
     }
     EXPECT_EQ(lcache_print_str,
-              "netif_get_iod_frm_ifindex failed for if-index 0x" + hex(svi) + ", err: 0x1234\n");
+              text("netif_get_iod_frm_ifindex failed for if-index 0x%x, err: 0x1234\n", svi));
 }
 
 } // namespace
-// A NULL record is ignored before anything is read, asked or counted.
-TEST_F(NotifyPopulation, ANullRecordIsIgnored) {
-    init_tracking(1);
-    warm(eth2);
-    const lcache_stats_t before = lcache.stats;
-    sim::reset_call_counts();
-    EXPECT_EQ(std::tuple(lcache_update_phy_state(nullptr), lcache_update_l3_param(nullptr, nullptr),
-                         lcache_update_l2_bundle_state(nullptr),
-                         lcache_update_l3_bundle_state(nullptr), lcache_update_agg_fop(nullptr)),
-              std::tuple(LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED,
-                         LCACHE_NOTIFY_IGNORED, LCACHE_NOTIFY_IGNORED));
-    EXPECT_EQ(std::tuple(lcache_update_l2_state(nullptr), lcache_update_l3_state(nullptr)),
-              std::tuple(LCACHE_NOTIFY_STATE_IGNORED, LCACHE_NOTIFY_STATE_IGNORED));
-    EXPECT_EQ(memcmp(&before, &lcache.stats, sizeof before), 0);
-    EXPECT_EQ(sim::total_calls(), 0u);
-}
-
 } // namespace lctest

@@ -23,6 +23,9 @@ struct Member {
 };
 constexpr auto kF1 = &lcache_if_entry_t::flags, kF2 = &lcache_if_entry_t::flags2;
 static const uint8_t kNoMac[6] = {};
+// Where the VLAN information queries write.
+static netif_vlan_info_t info;
+static uint32_t word;
 // A flag: lcache_netif_<fn> and the peer's netif_<fn>, LCACHE_ATTR_<NAME>
 // and LCACHE_STAT_<NAME>, one peer call per refetch.
 #define FLAG(fn, NAME, field, mask)                                                                \
@@ -44,12 +47,8 @@ const Member kMembers[] = {
     {lcache_netif_get_if_mtu, LCACHE_ATTR_MTU, LCACHE_STAT_MTU, P::netif_get_if_mtu, 1},
     // On an access port the VLAN id comes from the VLAN information.
     {lcache_netif_get_if_vlanid, LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN, P::netif_get_if_vlanid, 3},
-    {[](uint32_t iod) {
-         netif_vlan_info_t info;
-         uint32_t word;
-         return lcache_netif_get_vlan_info(iod, &info, &word);
-     },
-     LCACHE_ATTR_VLAN, LCACHE_STAT_VLAN, P::netif_get_vlan_info, 2},
+    {[](uint32_t iod) { return lcache_netif_get_vlan_info(iod, &info, &word); }, LCACHE_ATTR_VLAN,
+     LCACHE_STAT_VLAN, P::netif_get_vlan_info, 2},
     {[](uint32_t iod) { return uint32_t(lcache_netif_get_if_mac_addr(iod) != nullptr); },
      LCACHE_ATTR_MAC, LCACHE_STAT_MAC, P::netif_get_if_src_mac_addr, 1},
     {[](uint32_t iod) { return lcache_netif_is_if_mac_addr(iod, kNoMac); }, LCACHE_ATTR_MAC,
@@ -120,8 +119,6 @@ TEST_F(AttributeQueryTest, VlanIdAndVlanInformation) {
         cache(ifindex).dirty |= LCACHE_ATTR_VLAN;
         EXPECT_EQ(lcache_netif_get_if_vlanid(iod(ifindex)), vlan);
     }
-    netif_vlan_info_t info{};
-    uint32_t word = 0;
     cache(port).dirty |= LCACHE_ATTR_VLAN;
     EXPECT_EQ(lcache_netif_get_vlan_info(iod(port), &info, &word), 1u);
     model.set_vlan(port, 130);

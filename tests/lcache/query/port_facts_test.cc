@@ -73,8 +73,6 @@ TEST_F(QueryTest, PortModeIsServedFromTheIpsFlag) {
     EXPECT_EQ(mode, sim::kPortModeNormal);
 }
 
-static uint32_t convert(uint32_t data, uint32_t size) { return data * 16 + size; }
-
 // The summary of a port by its pi: disabled, or with nothing cached,
 // through the queries; from the entry it refetches dirty bits, counted as
 // updates, but leaves the switchport and switching bits set.  A failure

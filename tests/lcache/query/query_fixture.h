@@ -14,6 +14,9 @@ using sim::PeerFn;
 
 constexpr uint32_t kUntouched = 0xDEADBEEF;
 
+// An extension callback that shows both what it was given.
+inline uint32_t convert(uint32_t data, uint32_t size) { return data * 16 + size; }
+
 // Every attribute but the ones a test closes.
 inline uint32_t sync_without(uint32_t bits) { return kSyncAll & ~bits; }
 

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -50,22 +51,34 @@ class VlanCacheTest : public lctest::LcacheSimTest {
     uint32_t pvlan = 0, di = 0;
 };
 
-// One failed call leaves the whole dirty word; the next lookup fetches
-// everything again, the calls that succeeded included.
-TEST_F(VlanCacheTest, OneFailedCallKeepsTheWholeDirtyWordForTheNextLookup) {
-    const std::tuple<uint32_t, PeerFn, const char *> cases[] = {
-        {kVlanBits, PeerFn::vlan_get_bd_and_primary_vlan,
+// A failed call leaves the whole dirty word; the next lookup fetches
+// everything again, the calls that succeeded included.  With every call
+// failing, the refresh still makes each in its fixed order: pvlan, bd,
+// flood index.
+TEST_F(VlanCacheTest, AFailedCallKeepsTheWholeDirtyWordForTheNextLookup) {
+    using P = PeerFn;
+    using Fails = std::vector<PeerFn>;
+    const std::tuple<uint32_t, Fails, const char *> cases[] = {
+        {kVlanBits, Fails{P::vlan_get_bd_and_primary_vlan},
          "1 vlan_get_bd_and_primary_vlan returned 0x77 for vlan 20\n"},
-        {kVlanBits, PeerFn::vlan_get_bd, "1 vlan_get_bd returned bad 0x77 for vlan 20\n"},
-        {LCACHE_ATTR_PVLAN | LCACHE_ATTR_FINDEX, PeerFn::vlan_get_bd,
+        {kVlanBits, Fails{P::vlan_get_bd}, "1 vlan_get_bd returned bad 0x77 for vlan 20\n"},
+        {LCACHE_ATTR_PVLAN | LCACHE_ATTR_FINDEX, Fails{P::vlan_get_bd},
          "2 vlan_get_bd returned bad 0x77 for vlan 20\n"},
-        {kVlanBits, PeerFn::dmap_lib_bd_to_di, "dmap_lib_bd_to_di returned bad 0x77\n"},
+        {kVlanBits, Fails{P::dmap_lib_bd_to_di}, "dmap_lib_bd_to_di returned bad 0x77\n"},
+        {kVlanBits,
+         Fails{P::vlan_get_bd_and_primary_vlan, P::vlan_get_bd, P::vlan_get_bd,
+               P::dmap_lib_bd_to_di},
+         "1 vlan_get_bd_and_primary_vlan returned 0x77 for vlan 20\n"
+         "1 vlan_get_bd returned bad 0x77 for vlan 20\n"
+         "2 vlan_get_bd returned bad 0x77 for vlan 20\n"
+         "dmap_lib_bd_to_di returned bad 0x77\n"},
     };
     for (const auto &[bits, failing, trace] : cases) {
         SCOPED_TRACE(trace);
         init(LCACHE_ATTR_VLAN | bits);
         TraceCapture::clear();
-        fail(failing);
+        for (PeerFn fn : failing) // as often as it is listed
+            fail(fn, static_cast<uint32_t>(std::ranges::count(failing, fn)));
         lcache_vlan_entry_t *e = lcache_vlan_create_entry_by_vlan(kVlan);
         EXPECT_EQ(e->dirty, lcache.attr.sync_mask);
         EXPECT_EQ(TraceCapture::debug_text(), trace);
