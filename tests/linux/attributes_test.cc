@@ -1,8 +1,6 @@
 // Each attribute the kernel can change answers the new value after the
 // change's notification is dispatched, from the cache (no kernel round trip)
 // and in agreement with a fresh kernel answer.
-#include <functional>
-
 #include "host_fixture.h"
 #include "netif.h"
 
@@ -15,52 +13,48 @@ struct Link {
     uint32_t near, peer, bridge;
 };
 
+using Control = lcache_linux::LinkControl;
+
 struct AttributeCase {
     const char *name;
-    std::function<void(lcache_linux::LinkControl &, const Link &)> change;
+    void (*change)(Control &, const Link &);
     uint32_t (*cached)(uint32_t iod);
     uint32_t (*kernel)(uint32_t iod);
     uint32_t expected;
 };
 
 uint32_t cached_mtu(uint32_t iod) { return lcache_netif_get_if_mtu(iod); }
-uint32_t cached_mac_is_new(uint32_t iod) { return lcache_netif_is_if_mac_addr(iod, kNewMac.data()); }
+uint32_t cached_mac_is_new(uint32_t iod) {
+    return lcache_netif_is_if_mac_addr(iod, kNewMac.data());
+}
 uint32_t kernel_mac_is_new(uint32_t iod) { return netif_is_if_mac_addr(iod, kNewMac.data()); }
 
-void down(lcache_linux::LinkControl &c, uint32_t index) { ASSERT_EQ(c.set_up(index, false), 0); }
-void up(lcache_linux::LinkControl &c, uint32_t index) { ASSERT_EQ(c.set_up(index, true), 0); }
+void down(Control &c, uint32_t index) { ASSERT_EQ(c.set_up(index, false), 0); }
+void up(Control &c, uint32_t index) { ASSERT_EQ(c.set_up(index, true), 0); }
+void enslave(Control &c, const Link &l) { ASSERT_EQ(c.set_master(l.near, l.bridge), 0); }
+void lose_carrier(Control &c, const Link &l) { down(c, l.peer); }
+void shut(Control &c, const Link &l) { down(c, l.near); }
 
+// clang-format off
 const AttributeCase kCases[] = {
-    {"CarrierLostFromThePeerEnd", [](auto &c, const Link &l) { down(c, l.peer); },
-     lcache_netif_is_linkup, netif_is_linkup, 0},
-    {"ProtocolFollowsTheCarrier", [](auto &c, const Link &l) { down(c, l.peer); },
-     lcache_netif_is_protoup, netif_is_protoup, 0},
-    {"CarrierRegained",
-     [](auto &c, const Link &l) {
-         down(c, l.peer);
-         up(c, l.peer);
-     },
+    {"CarrierLostFromThePeerEnd", lose_carrier, lcache_netif_is_linkup, netif_is_linkup, 0},
+    {"ProtocolFollowsTheCarrier", lose_carrier, lcache_netif_is_protoup, netif_is_protoup, 0},
+    {"CarrierRegained", [](Control &c, const Link &l) { down(c, l.peer); up(c, l.peer); },
      lcache_netif_is_linkup, netif_is_linkup, 1},
-    {"AdministrativelyDown", [](auto &c, const Link &l) { down(c, l.near); },
-     lcache_netif_is_protoup, netif_is_protoup, 0},
-    {"AdministrativelyDownDropsTheLink", [](auto &c, const Link &l) { down(c, l.near); },
-     lcache_netif_is_linkup, netif_is_linkup, 0},
-    {"Mtu", [](auto &c, const Link &l) { ASSERT_EQ(c.set_mtu(l.near, 1400), 0); }, cached_mtu,
+    {"AdministrativelyDown", shut, lcache_netif_is_protoup, netif_is_protoup, 0},
+    {"AdministrativelyDownDropsTheLink", shut, lcache_netif_is_linkup, netif_is_linkup, 0},
+    {"Mtu", [](Control &c, const Link &l) { ASSERT_EQ(c.set_mtu(l.near, 1400), 0); }, cached_mtu,
      netif_get_if_mtu, 1400},
-    {"Mac", [](auto &c, const Link &l) { ASSERT_EQ(c.set_mac(l.near, kNewMac), 0); },
+    {"Mac", [](Control &c, const Link &l) { ASSERT_EQ(c.set_mac(l.near, kNewMac), 0); },
      cached_mac_is_new, kernel_mac_is_new, 1},
-    {"EnslavedToABridge", [](auto &c, const Link &l) { ASSERT_EQ(c.set_master(l.near, l.bridge), 0); },
-     lcache_netif_is_switchport, netif_is_switchport, 1},
-    {"SwitchingOnABridgePort",
-     [](auto &c, const Link &l) { ASSERT_EQ(c.set_master(l.near, l.bridge), 0); },
-     lcache_netif_is_switching_enabled_on_iod, netif_is_switching_enabled_on_iod, 1},
+    {"EnslavedToABridge", enslave, lcache_netif_is_switchport, netif_is_switchport, 1},
+    {"SwitchingOnABridgePort", enslave, lcache_netif_is_switching_enabled_on_iod,
+     netif_is_switching_enabled_on_iod, 1},
     {"ReleasedFromTheBridge",
-     [](auto &c, const Link &l) {
-         ASSERT_EQ(c.set_master(l.near, l.bridge), 0);
-         ASSERT_EQ(c.set_master(l.near, 0), 0);
-     },
+     [](Control &c, const Link &l) { enslave(c, l); ASSERT_EQ(c.set_master(l.near, 0), 0); },
      lcache_netif_is_switchport, netif_is_switchport, 0},
 };
+// clang-format on
 
 void PrintTo(const AttributeCase &tc, std::ostream *os) { *os << tc.name; }
 

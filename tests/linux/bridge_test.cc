@@ -1,8 +1,10 @@
 // The notification bridge's population rules, its overrun recovery, its
-// descriptor hygiene, and the peers' answers where Linux has no
-// counterpart or no interface.
-#include <dirent.h>
+// descriptor hygiene, the peers' answers where Linux has no counterpart or
+// no interface, and the optional kinds of link.
 #include <sys/socket.h>
+
+#include <cerrno>
+#include <filesystem>
 
 #include "host_fixture.h"
 #include "if_index.h"
@@ -19,22 +21,19 @@ uint32_t ifindex_of(uint32_t iod) {
 
 bool cached(uint32_t if_index) { return ht_lookup(&lcache.if_table, &if_index) != nullptr; }
 
-TEST_F(HostTest, DeletionRemovesTheEntry) {
+// Notifications about an interface no one asked for create nothing; once
+// asked for, its deletion removes it.
+TEST_F(HostTest, UncachedInterfacesAreSkippedAndDeletionRemovesTheEntry) {
     uint32_t port = veth_up("port1", "peer1");
+    EXPECT_EQ(dispatch(), 0);
+    EXPECT_GT(counters().messages_skipped, 0u);
+    EXPECT_EQ(lcache.stats.if_allocs, 0u) << "a notification created an entry";
     uint32_t if_index = ifindex_of(port);
     ASSERT_TRUE(cached(if_index));
-    dispatch();
     ASSERT_EQ(control.remove(port), 0);
     EXPECT_GT(dispatch(), 0);
     EXPECT_FALSE(cached(if_index));
     EXPECT_EQ(lcache.stats.if_frees, lcache.stats.if_allocs);
-}
-
-TEST_F(HostTest, NotificationsAboutUncachedInterfacesAreSkipped) {
-    veth_up("port1", "peer1");
-    EXPECT_EQ(dispatch(), 0);
-    EXPECT_GT(counters().messages_skipped, 0u);
-    EXPECT_EQ(lcache.stats.if_allocs, 0u) << "a notification created an entry";
 }
 
 TEST_F(HostTest, AnOverrunFlushesEverythingAndAnswersStayRight) {
@@ -51,18 +50,13 @@ TEST_F(HostTest, AnOverrunFlushesEverythingAndAnswersStayRight) {
     EXPECT_EQ(lcache_netif_is_linkup(port), 1u);
 }
 
-size_t open_descriptors() {
-    size_t n = 0;
-    DIR *dir = opendir("/proc/self/fd");
-    while (readdir(dir))
-        ++n;
-    closedir(dir);
-    return n;
+auto open_descriptors() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
 TEST_F(HostTest, OpenCloseCyclesLeaveNoDescriptor) {
     lcache_linux_close();
-    size_t before = open_descriptors();
+    const auto before = open_descriptors();
     for (int i = 0; i < 50; ++i) {
         ASSERT_EQ(lcache_linux_open(), 0);
         EXPECT_EQ(lcache_linux_open(), -EALREADY);
@@ -76,21 +70,18 @@ TEST_F(HostTest, OpenCloseCyclesLeaveNoDescriptor) {
     ASSERT_EQ(lcache_linux_open(), 0);
 }
 
-TEST_F(HostTest, AMissingInterfaceAnswersNotFound) {
-    uint32_t out = 0;
+// An unknown iod, an unknown ifindex and a known port under another type
+// code are all not found, and none creates an entry.
+TEST_F(HostTest, AMissingInterfaceOrAWrongTypeAnswersNotFound) {
+    uint32_t port = veth_up("port1", "peer1"), out = 0;
     EXPECT_EQ(netif_get_ifindex_frm_iod(4000, &out), LCACHE_LINUX_NO_INTERFACE);
     EXPECT_EQ(netif_get_iod_frm_ifindex(26u << 24 | 4000, &out), LCACHE_LINUX_NO_INTERFACE);
     EXPECT_EQ(netif_get_if_name(4000), nullptr);
     EXPECT_EQ(lcache_netif_get_if_mtu(4000), 0u);
     EXPECT_EQ(lcache.stats.if_allocs, 0u);
-}
-
-TEST_F(HostTest, AnIfindexOfTheWrongTypeIsNotFound) {
-    uint32_t port = veth_up("port1", "peer1");
-    uint32_t iod = 0;
-    EXPECT_EQ(netif_get_iod_frm_ifindex(26u << 24 | port, &iod), 0u);
-    EXPECT_EQ(iod, port);
-    EXPECT_EQ(netif_get_iod_frm_ifindex(22u << 24 | port, &iod), LCACHE_LINUX_NO_INTERFACE);
+    EXPECT_EQ(netif_get_iod_frm_ifindex(26u << 24 | port, &out), 0u);
+    EXPECT_EQ(out, port);
+    EXPECT_EQ(netif_get_iod_frm_ifindex(22u << 24 | port, &out), LCACHE_LINUX_NO_INTERFACE);
 }
 
 TEST_F(HostTest, LoopbackAnswersWhatAClientCanRelyOn) {
@@ -103,15 +94,61 @@ TEST_F(HostTest, LoopbackAnswersWhatAClientCanRelyOn) {
     EXPECT_STREQ(lcache_netif_get_if_name(lo), "lo");
 }
 
+// The lif and the port index are derived from the kernel ifindex.
 TEST_F(HostTest, TheLinuxPeersReplaceTheFallbacks) {
     uint32_t port = veth_up("port1", "peer1");
     uint32_t if_index = ifindex_of(port), lif = LCACHE_NO_LIF, di = LCACHE_NO_PI, back = 0;
-    EXPECT_EQ(lcache_lifsvc_query_ifindex_to_lif(if_index, &lif), 0u);
-    EXPECT_EQ(lif, 0x1000u + port);
-    EXPECT_EQ(lcache_dmap_lib_ifidx_to_di(if_index, &di), 0u);
-    EXPECT_EQ(di, port);
-    EXPECT_EQ(lcache_lifsvc_query_lif_to_ifindex(lif, &back), 0u);
-    EXPECT_EQ(back, if_index);
+    EXPECT_EQ((std::array{lcache_lifsvc_query_ifindex_to_lif(if_index, &lif),
+                          lcache_dmap_lib_ifidx_to_di(if_index, &di),
+                          lcache_lifsvc_query_lif_to_ifindex(lif, &back), lif, di, back}),
+              (std::array{0u, 0u, 0u, 0x1000u + port, port, if_index}));
+}
+
+// VLAN devices and bonds: each test runs where the kernel has the kind and
+// skips, saying so, where it does not.
+#define SKIP_UNLESS_SUPPORTED(call, what)                                                    \
+    do {                                                                                     \
+        int result_ = (call);                                                                \
+        if (result_ == -EOPNOTSUPP || result_ == -EINVAL)                                    \
+            GTEST_SKIP() << "this kernel has no " what " (" << strerror(-result_) << ")";   \
+        ASSERT_EQ(result_, 0);                                                               \
+    } while (0)
+
+TEST_F(HostTest, AVlanDeviceIsASubInterfaceOfItsParent) {
+    uint32_t port = veth_up("port1", "peer1");
+    SKIP_UNLESS_SUPPORTED(control.add_vlan("port1.10", port, 10), "802.1Q VLAN devices");
+    uint32_t vlan = if_nametoindex("port1.10");
+    ASSERT_EQ(control.set_up(vlan, true), 0);
+    EXPECT_EQ(lcache_netif_is_vlan(vlan), 1u);
+    EXPECT_EQ(lcache_netif_get_if_vlanid(vlan), 10u);
+    uint32_t parent = 0;
+    ASSERT_EQ(netif_get_ifindex_frm_iod(port, &parent), 0u);
+    EXPECT_EQ(netif_get_sub_interface_parent(vlan), parent);
+    netif_vlan_info_t info{};
+    uint32_t word = 0;
+    EXPECT_EQ(lcache_netif_get_vlan_info(vlan, &info, &word), 1u);
+    EXPECT_EQ(info.vlan, 10u);
+}
+
+TEST_F(HostTest, ABondIsAPortChannelWithItsFirstOperationalMember) {
+    uint32_t port = veth_up("port1", "peer1");
+    SKIP_UNLESS_SUPPORTED(control.add_bond("bond0"), "bonding driver");
+    uint32_t bond = if_nametoindex("bond0");
+    ASSERT_EQ(control.set_up(port, false), 0);
+    ASSERT_EQ(control.set_master(port, bond), 0);
+    ASSERT_EQ(control.set_up(port, true), 0);
+    ASSERT_EQ(control.set_up(bond, true), 0);
+    uint32_t bond_ifindex = 0, member = 0, fop = 0;
+    ASSERT_EQ(netif_get_ifindex_frm_iod(bond, &bond_ifindex), 0u);
+    ASSERT_EQ(netif_get_ifindex_frm_iod(port, &member), 0u);
+    EXPECT_EQ(bond_ifindex >> 24, 22u);
+    EXPECT_EQ(lcache_agg_get_fop(bond_ifindex, &fop), 0u);
+    EXPECT_EQ(fop, member);
+    dispatch();
+    ASSERT_EQ(control.set_up(if_nametoindex("peer1"), false), 0);
+    dispatch();
+    EXPECT_NE(lcache_agg_get_fop(bond_ifindex, &fop) == 0 && fop == member, true)
+        << "the member without carrier is still the first operational one";
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <poll.h>
 
 #include <chrono>
-
 #include <string>
 
 #include "lcache.h"
@@ -30,11 +29,8 @@ class HostTest : public ::testing::Test {
             GTEST_SKIP() << why;
         ASSERT_EQ(control.open(), 0);
         lcache_attr attr{};
-        attr.sync_mask = kSyncAll;
-        attr.crit_mask = kSyncAll;
-        attr.med_mask = kSyncAll;
-        attr.low_mask = kSyncAll;
         attr.table_size = 64;
+        attr.sync_mask = attr.crit_mask = attr.med_mask = attr.low_mask = kSyncAll;
         ASSERT_EQ(lcache_init(&attr), 1u);
         ASSERT_EQ(lcache_linux_open(), 0);
         lcache_linux_reset_counters();

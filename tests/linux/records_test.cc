@@ -8,6 +8,8 @@
 #include <libmnl/libmnl.h>
 #include <linux/rtnetlink.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -23,26 +25,32 @@ namespace {
 
 struct Recorded {
     std::vector<unsigned char> bytes;
-    const nlmsghdr *message() const { return reinterpret_cast<const nlmsghdr *>(bytes.data()); }
+    nlmsghdr *message() { return reinterpret_cast<nlmsghdr *>(bytes.data()); }
 };
 
-Recorded load(const char *name) {
-    std::ifstream in(std::string(LCACHE_RECORDED_DIR) + "/" + name, std::ios::binary);
+// The recording `name`, without its ".bin".
+Recorded load(const std::string &name) {
+    std::ifstream in(std::string(LCACHE_RECORDED_DIR) + "/" + name + ".bin", std::ios::binary);
     Recorded r;
     r.bytes.assign(std::istreambuf_iterator<char>(in), {});
     EXPECT_GT(r.bytes.size(), sizeof(nlmsghdr)) << name;
     return r;
 }
 
+LinkInfo parsed(const std::string &name) {
+    LinkInfo link;
+    EXPECT_TRUE(parse_link(load(name).message(), link)) << name;
+    return link;
+}
+
 constexpr uint32_t kPort1 = 3;
 constexpr uint32_t kBr0 = 4;
 constexpr uint32_t kPort1Ifindex = 26u << 24 | kPort1;
 
+// In every recording port1's carrier and protocol went together.
 struct Expected {
     const char *file;
-    bool linkup;
-    bool protoup;
-    uint32_t mtu;
+    uint32_t up, mtu;
     const char *slave_kind;
     uint32_t master;
 };
@@ -51,114 +59,84 @@ void PrintTo(const Expected &e, std::ostream *os) { *os << e.file; }
 
 class RecordedLink : public ::testing::TestWithParam<Expected> {};
 
-TEST_P(RecordedLink, ParsesAsTheKernelSaidIt) {
+TEST_P(RecordedLink, ParsesAndBecomesRecordsOfTheSameFacts) {
     const Expected &e = GetParam();
-    Recorded r = load(e.file);
-    LinkInfo link;
-    ASSERT_TRUE(parse_link(r.message(), link));
-    EXPECT_EQ(link.index, kPort1);
+    const LinkInfo link = parsed(e.file);
     EXPECT_STREQ(link.name, "port1");
     EXPECT_STREQ(link.kind, "veth");
-    EXPECT_EQ(classify(link), IfType::ethernet);
-    EXPECT_EQ(os_ifindex(link), kPort1Ifindex);
-    EXPECT_EQ(is_linkup(link), e.linkup);
-    EXPECT_EQ(is_protoup(link), e.protoup);
-    EXPECT_EQ(link.mtu, e.mtu);
     EXPECT_STREQ(link.slave_kind, e.slave_kind);
-    EXPECT_EQ(link.master, e.master);
+    EXPECT_EQ(classify(link), IfType::ethernet);
     EXPECT_TRUE(link.has_mac);
-}
-
-TEST_P(RecordedLink, BecomesRecordsOfTheSameFacts) {
-    const Expected &e = GetParam();
-    Recorded r = load(e.file);
-    LinkInfo link;
-    ASSERT_TRUE(parse_link(r.message(), link));
-    lcache_l2_msg_t l2 = l2_record(link);
-    EXPECT_EQ(l2.if_index, kPort1Ifindex);
-    EXPECT_EQ(l2.iod, kPort1);
-    EXPECT_EQ(l2.mtu, e.mtu);
-    EXPECT_EQ(l2.state, LCACHE_L2_NO_VLAN) << "a veth carries no VLAN";
+    EXPECT_EQ((std::array<uint32_t, 6>{link.index, os_ifindex(link), is_linkup(link),
+                                       is_protoup(link), link.mtu, link.master}),
+              (std::array{kPort1, kPort1Ifindex, e.up, e.up, e.mtu, e.master}));
+    const lcache_l2_msg_t l2 = l2_record(link);
+    const lcache_l3_msg_t l3 = l3_record(link);
+    // A veth carries no VLAN.
+    EXPECT_EQ((std::array<uint32_t, 7>{l2.if_index, l2.iod, l2.mtu, l2.state, l3.iod, l3.mtu,
+                                       l3.state}),
+              (std::array<uint32_t, 7>{kPort1Ifindex, kPort1, e.mtu, LCACHE_L2_NO_VLAN, kPort1,
+                                       e.mtu, e.up ? LCACHE_L3_UP : kL3Down}));
     EXPECT_EQ(memcmp(l2.mac, link.mac, 6), 0);
-    lcache_l3_msg_t l3 = l3_record(link);
-    EXPECT_EQ(l3.iod, kPort1);
-    EXPECT_EQ(l3.state, e.protoup ? LCACHE_L3_UP : kL3Down);
-    EXPECT_EQ(l3.mtu, e.mtu);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Port1, RecordedLink,
-    ::testing::Values(Expected{"port1-up.bin", true, true, 1500, "", 0},
-                      Expected{"port1-carrier-lost.bin", false, false, 1500, "", 0},
-                      Expected{"port1-mtu-1400.bin", false, false, 1400, "", 0},
-                      Expected{"port1-in-br0.bin", false, false, 1400, "bridge", kBr0}),
-    [](const auto &param_info) {
-        std::string name = param_info.param.file;
-        name = name.substr(0, name.find('.'));
-        for (char &c : name)
-            if (c == '-')
-                c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Port1, RecordedLink,
+                         ::testing::Values(Expected{"port1-up", 1, 1500, "", 0},
+                                           Expected{"port1-carrier-lost", 0, 1500, "", 0},
+                                           Expected{"port1-mtu-1400", 0, 1400, "", 0},
+                                           Expected{"port1-in-br0", 0, 1400, "bridge", kBr0}),
+                         [](const auto &param_info) {
+                             std::string name = param_info.param.file;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
-TEST(RecordedMessages, TheBridgeItselfIsItsOwnType) {
-    Recorded r = load("br0.bin");
+// The bridge is its own type, a deletion still names the interface, and the
+// bridge family's message is not a link message.
+TEST(RecordedMessages, TheBridgeTheDeletionAndTheBridgeFamily) {
+    const LinkInfo br0 = parsed("br0");
+    EXPECT_EQ(classify(br0), IfType::bridge);
+    EXPECT_EQ(os_ifindex(br0), 7u << 24 | kBr0);
+    EXPECT_FALSE(br0.vlan_filtering) << "br0 was made without VLAN filtering";
+    ASSERT_EQ(load("port1-deleted").message()->nlmsg_type, RTM_DELLINK);
+    EXPECT_EQ(os_ifindex(parsed("port1-deleted")), kPort1Ifindex);
     LinkInfo link;
-    ASSERT_TRUE(parse_link(r.message(), link));
-    EXPECT_EQ(classify(link), IfType::bridge);
-    EXPECT_EQ(os_ifindex(link), 7u << 24 | kBr0);
-    EXPECT_FALSE(link.vlan_filtering) << "br0 was made without VLAN filtering";
+    EXPECT_FALSE(parse_link(load("port1-bridge-family").message(), link));
 }
 
-TEST(RecordedMessages, ADeletionStillNamesTheInterface) {
-    Recorded r = load("port1-deleted.bin");
-    ASSERT_EQ(r.message()->nlmsg_type, RTM_DELLINK);
-    LinkInfo link;
-    ASSERT_TRUE(parse_link(r.message(), link));
-    EXPECT_EQ(os_ifindex(link), kPort1Ifindex);
-}
-
-TEST(RecordedMessages, TheBridgeFamilyIsNotALinkMessage) {
-    LinkInfo link;
-    EXPECT_FALSE(parse_link(load("port1-bridge-family.bin").message(), link));
-}
-
-// Every way a message can be cut short or lie about its attributes.
+// Every way a message can be cut short or lie about its attributes; the
+// undamaged recording parses in RecordedLink.
 TEST(RecordedMessages, DamagedMessagesAreRefused) {
-    Recorded good = load("port1-up.bin");
-    auto damaged = [&](auto &&damage) {
-        Recorded r = good;
-        damage(r);
-        LinkInfo link;
-        return parse_link(r.message(), link);
+    const std::pair<const char *, void (*)(nlmsghdr *)> damages[] = {
+        {"shorter than its ifinfomsg", [](nlmsghdr *h) { h->nlmsg_len = NLMSG_LENGTH(4); }},
+        {"an attribute longer than the message",
+         [](nlmsghdr *h) {
+             static_cast<nlattr *>(mnl_nlmsg_get_payload_offset(h, sizeof(ifinfomsg)))->nla_len =
+                 0xFFF0;
+         }},
+        {"no interface",
+         [](nlmsghdr *h) { static_cast<ifinfomsg *>(mnl_nlmsg_get_payload(h))->ifi_index = 0; }},
+        {"not a link message", [](nlmsghdr *h) { h->nlmsg_type = RTM_NEWADDR; }},
     };
-    auto header = [](Recorded &r) { return reinterpret_cast<nlmsghdr *>(r.bytes.data()); };
-    EXPECT_FALSE(damaged([&](Recorded &r) { header(r)->nlmsg_len = NLMSG_LENGTH(4); }))
-        << "shorter than its ifinfomsg";
-    EXPECT_FALSE(damaged([&](Recorded &r) {
-        // The first attribute claims to run past the message.
-        auto *attr = reinterpret_cast<nlattr *>(r.bytes.data() + NLMSG_LENGTH(sizeof(ifinfomsg)));
-        attr->nla_len = 0xFFF0;
-    })) << "an attribute longer than the message";
-    EXPECT_FALSE(damaged([&](Recorded &r) {
-        auto *ifi = static_cast<ifinfomsg *>(mnl_nlmsg_get_payload(header(r)));
-        ifi->ifi_index = 0;
-    })) << "no interface";
-    EXPECT_FALSE(damaged([&](Recorded &r) { header(r)->nlmsg_type = RTM_NEWADDR; }))
-        << "not a link message";
-    EXPECT_TRUE(damaged([](Recorded &) {})) << "the undamaged copy parses";
+    for (const auto &[what, damage] : damages) {
+        Recorded r = load("port1-up");
+        damage(r.message());
+        LinkInfo link;
+        EXPECT_FALSE(parse_link(r.message(), link)) << what;
+    }
 }
 
 TEST(ChangeRecords, APortChannelCanSayLinkWithoutProtocol) {
     LinkInfo bond;
     bond.index = 9;
     std::strcpy(bond.kind, "bond");
-    bond.flags = IFF_UP | IFF_LOWER_UP;
-    EXPECT_EQ(l3_record(bond).state, LCACHE_L3_BUNDLE_LINK_ONLY);
-    bond.flags |= IFF_RUNNING;
-    EXPECT_EQ(l3_record(bond).state, LCACHE_L3_UP);
-    bond.flags = 0;
-    EXPECT_EQ(l3_record(bond).state, kL3Down);
+    for (const auto &[flags, state] : {std::pair<uint32_t, uint32_t>{IFF_UP | IFF_LOWER_UP,
+                                                                     LCACHE_L3_BUNDLE_LINK_ONLY},
+                                       {IFF_UP | IFF_LOWER_UP | IFF_RUNNING, LCACHE_L3_UP},
+                                       {0, kL3Down}}) {
+        bond.flags = flags;
+        EXPECT_EQ(l3_record(bond).state, state) << flags;
+    }
 }
 
 TEST(ChangeRecords, AVlanDeviceCarriesItsVlanAndLoMtuIsClamped) {
@@ -167,16 +145,14 @@ TEST(ChangeRecords, AVlanDeviceCarriesItsVlanAndLoMtuIsClamped) {
     std::strcpy(vlan.kind, "vlan");
     vlan.vlan_id = 100;
     vlan.mtu = 70000;
-    lcache_l2_msg_t l2 = l2_record(vlan);
-    EXPECT_EQ(l2.state, kL2Vlan);
-    EXPECT_EQ(l2.mode_flags & LCACHE_L2_VLAN_A, LCACHE_L2_VLAN_A);
-    EXPECT_EQ(l2.vlan_a, 100u);
-    EXPECT_EQ(l2.mtu, 0xFFFFu);
-    EXPECT_EQ(l2.if_index, 9u << 24 | 12);
+    const lcache_l2_msg_t l2 = l2_record(vlan);
+    EXPECT_EQ((std::array<uint32_t, 5>{l2.state, l2.mode_flags & LCACHE_L2_VLAN_A, l2.vlan_a,
+                                       l2.mtu, l2.if_index}),
+              (std::array<uint32_t, 5>{kL2Vlan, LCACHE_L2_VLAN_A, 100, 0xFFFF, 9u << 24 | 12}));
 }
 
 TEST(ChangeRecords, TheFopRecordIsBigEndian) {
-    lcache_agg_fop_msg_t msg = fop_record(0x16000009, 0x1A000003, 0);
+    const lcache_agg_fop_msg_t msg = fop_record(0x16000009, 0x1A000003, 0);
     EXPECT_EQ(ntohl(msg.if_index), 0x16000009u);
     EXPECT_EQ(ntohl(msg.old_fop), 0x1A000003u);
     EXPECT_EQ(msg.new_fop, 0u);
