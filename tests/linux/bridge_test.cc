@@ -8,6 +8,7 @@
 
 #include "host_fixture.h"
 #include "if_index.h"
+#include "lifsvc.h"
 #include "netif.h"
 
 namespace hosttest {
@@ -94,14 +95,18 @@ TEST_F(HostTest, LoopbackAnswersWhatAClientCanRelyOn) {
     EXPECT_STREQ(lcache_netif_get_if_name(lo), "lo");
 }
 
-// The lif and the port index are derived from the kernel ifindex.
+// The lif and the port index are derived from the kernel ifindex.  The
+// way back from a lif is asked of the peer as well: the cache answers it
+// from the entry the first call made.
 TEST_F(HostTest, TheLinuxPeersReplaceTheFallbacks) {
     uint32_t port = veth_up("port1", "peer1");
     uint32_t if_index = ifindex_of(port), lif = LCACHE_NO_LIF, di = LCACHE_NO_PI, back = 0;
+    uint32_t peer_back = 0;
     EXPECT_EQ((std::array{lcache_lifsvc_query_ifindex_to_lif(if_index, &lif),
                           lcache_dmap_lib_ifidx_to_di(if_index, &di),
-                          lcache_lifsvc_query_lif_to_ifindex(lif, &back), lif, di, back}),
-              (std::array{0u, 0u, 0u, 0x1000u + port, port, if_index}));
+                          lcache_lifsvc_query_lif_to_ifindex(lif, &back),
+                          lifsvc_query_lif_to_ifindex(lif, &peer_back), lif, di, back, peer_back}),
+              (std::array{0u, 0u, 0u, 0u, 0x1000u + port, port, if_index, if_index}));
 }
 
 // VLAN devices and bonds: each test runs where the kernel has the kind and
