@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -154,21 +155,10 @@ TEST_F(IpcSoak, EveryRequestIsAnsweredAndMemoryStaysFlat) {
                     std::max(most.client_kib, now.client_kib),
                     std::max(most.cache_bytes, now.cache_bytes)};
     }
-    RecordProperty("peer_requests", std::to_string(peer_requests()));
-    RecordProperty("interfaces_asked", std::to_string(asked_));
-    RecordProperty("notifications", std::to_string(notifications_));
-    std::printf("%llu peer requests, %llu interfaces asked about, %llu notifications; "
-                "server %llu -> %llu KiB, client %llu -> %llu KiB, cache %llu -> %llu bytes\n",
-                static_cast<unsigned long long>(peer_requests()),
-                static_cast<unsigned long long>(asked_),
-                static_cast<unsigned long long>(notifications_),
-                static_cast<unsigned long long>(warm.server_kib),
-                static_cast<unsigned long long>(most.server_kib),
-                static_cast<unsigned long long>(warm.client_kib),
-                static_cast<unsigned long long>(most.client_kib),
-                static_cast<unsigned long long>(warm.cache_bytes),
-                static_cast<unsigned long long>(most.cache_bytes));
-
+    std::cout << peer_requests() << " peer requests, " << asked_ << " interfaces asked about, "
+              << notifications_ << " notifications; server " << warm.server_kib << " -> "
+              << most.server_kib << " KiB, client " << warm.client_kib << " -> " << most.client_kib
+              << " KiB, cache " << warm.cache_bytes << " -> " << most.cache_bytes << " bytes\n";
     EXPECT_EQ(most.cache_bytes, warm.cache_bytes) << "the cache holds the same interfaces";
     if (resident_memory_tells()) {
         EXPECT_LE(most.server_kib, warm.server_kib + kSlackKib) << "the server grew";

@@ -50,14 +50,26 @@ void PrintTo(const Workload &workload, std::ostream *os) { *os << workload.name;
 
 class PeerModes : public ::testing::TestWithParam<Workload> {};
 
+// Both modes count the local answers apart from the peer calls, and only
+// the IPC mode spends time in round trips.
 TEST_P(PeerModes, IpcAnswersExactlyAsInProcess) {
     const std::vector<std::string> args = with({"run", "--json"}, GetParam().args);
-    const ToolRun inproc = run_tool(with(args, {"--peers", "inproc"}));
-    const ToolRun ipc = run_tool(with(args, {"--peers", "ipc"}));
-    ASSERT_EQ(inproc.status, 0) << inproc.err;
-    ASSERT_EQ(ipc.status, 0) << ipc.err;
-    EXPECT_THAT(inproc.out, ::testing::HasSubstr("\"disagreements\": 0,\n"));
-    EXPECT_EQ(comparable(ipc.out), comparable(inproc.out));
+    std::vector<std::string> outs;
+    for (const std::string mode : {"inproc", "ipc"}) {
+        const ToolRun run = run_tool(with(args, {"--peers", mode}));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto summary = nlohmann::json::parse(run.out);
+        EXPECT_EQ(summary["disagreements"], 0) << mode;
+        EXPECT_FALSE(summary["peer_calls_by_function"].contains("if_index_get_type")) << mode;
+        EXPECT_FALSE(summary["peer_calls_by_function"].contains("hostctl_slice_get")) << mode;
+        EXPECT_GT(summary["answered_locally_with_cache"]["if_index_get_type"].get<uint64_t>(), 0u)
+            << mode;
+        const double round_trips = summary["ns_per_query_without_cache_in_round_trips"];
+        EXPECT_LE(round_trips, summary["ns_per_query_without_cache"].get<double>()) << mode;
+        EXPECT_EQ(round_trips > 0, mode == "ipc") << mode;
+        outs.push_back(comparable(run.out));
+    }
+    EXPECT_EQ(outs[1], outs[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,69 +109,41 @@ TEST(LocalAnswers, ComeFromThisProcessAndNeverCrossTheSocket) {
     EXPECT_GT(client.round_trip_time(), waited) << "a peer call is a round trip";
 }
 
-// The summary counts the local answers apart from the peer calls, and only
-// the IPC mode spends time in round trips.
-TEST(LocalAnswers, AreCountedApartFromPeerCalls) {
-    for (const char *mode : {"inproc", "ipc"}) {
-        const ToolRun run = run_tool({"run", "--json", "--queries", "3000", "--peers", mode});
-        ASSERT_EQ(run.status, 0) << run.err;
-        const auto summary = nlohmann::json::parse(run.out);
-        EXPECT_FALSE(summary["peer_calls_by_function"].contains("if_index_get_type")) << mode;
-        EXPECT_FALSE(summary["peer_calls_by_function"].contains("hostctl_slice_get")) << mode;
-        EXPECT_GT(summary["answered_locally_with_cache"]["if_index_get_type"].get<uint64_t>(), 0u)
-            << mode;
-        const double round_trips = summary["ns_per_query_without_cache_in_round_trips"];
-        EXPECT_LE(round_trips, summary["ns_per_query_without_cache"].get<double>()) << mode;
-        EXPECT_EQ(round_trips > 0, std::string(mode) == "ipc") << mode;
+// A killed client is followed by the next; a replay is served as a run is.
+TEST(StandaloneServer, ServesClientsOneAfterAnotherUntilStopped) {
+    const TempDir dir;
+    const std::string socket = dir.path("switch.sock");
+    ToolProcess server({"serve", "--socket", socket});
+    ASSERT_TRUE(eventually([&] { return accepting(socket); }, 30s));
+    {
+        ToolProcess killed({"run", "--peers", "ipc", "--socket", socket, "--queries", "100000000"});
+        // Long enough for the client to be connected and asking.
+        std::this_thread::sleep_for(300ms);
+        killed.kill_now();
+        ASSERT_TRUE(killed.wait_for_exit(30s).has_value());
     }
-}
-
-class StandaloneServer : public ::testing::Test {
-  protected:
-    bool listening() const { return accepting(socket_); }
-
-    TempDir dir_;
-    std::string socket_ = dir_.path("switch.sock");
-};
-
-TEST_F(StandaloneServer, ServesClientsOneAfterAnotherUntilStopped) {
-    ToolProcess server({"serve", "--socket", socket_});
-    ASSERT_TRUE(eventually([&] { return listening(); }, 30s));
     const std::vector<std::string> args = {"run", "--json", "--queries", "2000"};
-    const std::string local = comparable(run_tool(args).out);
-    for (int client = 0; client < 2; ++client) {
-        const ToolRun remote = run_tool(with(args, {"--peers", "ipc", "--socket", socket_}));
-        ASSERT_EQ(remote.status, 0) << remote.err;
-        EXPECT_EQ(comparable(remote.out), local);
-    }
+    const ToolRun remote = run_tool(with(args, {"--peers", "ipc", "--socket", socket}));
+    ASSERT_EQ(remote.status, 0) << remote.err;
+    EXPECT_EQ(comparable(remote.out), comparable(run_tool(args).out));
+    const ToolRun replay = run_tool(
+        {"replay", "--peers", "ipc", "--socket", socket, examples_dir() + "/link-flap.scn"});
+    EXPECT_EQ(replay.status, 0) << replay.err;
     server.stop();
     EXPECT_EQ(server.wait_for_exit(30s), 0);
-    EXPECT_FALSE(std::filesystem::exists(socket_)) << "a stopped server removes its socket";
+    EXPECT_FALSE(std::filesystem::exists(socket)) << "a stopped server removes its socket";
 }
 
-TEST_F(StandaloneServer, OutlivesAKilledClient) {
-    ToolProcess server({"serve", "--socket", socket_});
-    ASSERT_TRUE(eventually([&] { return listening(); }, 30s));
-    ToolProcess client({"run", "--peers", "ipc", "--socket", socket_, "--queries", "100000000"});
-    // Long enough for the client to be connected and asking.
-    std::this_thread::sleep_for(300ms);
-    client.kill_now();
-    ASSERT_TRUE(client.wait_for_exit(30s).has_value());
-    const ToolRun next = run_tool(
-        {"replay", "--peers", "ipc", "--socket", socket_, examples_dir() + "/link-flap.scn"});
-    EXPECT_EQ(next.status, 0) << next.err;
-}
-
+// The server runs with the tool's command line, which a seed of this
+// process's own marks apart from every other test's.
 TEST(ForkedServer, GoesWhenTheToolIsKilled) {
-    const std::string self = std::to_string(getpid());
-    if (!std::filesystem::exists("/proc/" + self + "/task/" + self + "/children"))
-        GTEST_SKIP() << "the kernel does not list a process's children";
-    ToolProcess tool({"run", "--peers", "ipc", "--queries", "100000000", "--no-progress"});
-    std::vector<pid_t> server;
-    ASSERT_TRUE(eventually([&] { return !(server = children_of(tool.pid())).empty(); }, 30s));
+    const std::string mark = "90" + std::to_string(getpid()) + "09";
+    ToolProcess tool(
+        {"run", "--peers", "ipc", "--queries", "100000000", "--no-progress", "--seed", mark});
+    ASSERT_TRUE(eventually([&] { return processes_mentioning(mark).size() == 2; }, 30s));
     tool.kill_now();
     ASSERT_TRUE(tool.wait_for_exit(30s).has_value());
-    EXPECT_TRUE(eventually([&] { return gone(server.front()); }, 30s));
+    EXPECT_TRUE(eventually([&] { return processes_mentioning(mark).empty(); }, 30s));
 }
 
 } // namespace

@@ -9,11 +9,15 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
+
+#include "sim/ipc_protocol.h"
 
 extern char **environ;
 
@@ -23,16 +27,10 @@ namespace {
 // The emulator's command line, its words separated by '|'.
 std::vector<std::string> emulator() {
     std::vector<std::string> words;
-    const std::string line = LCSIM_EMULATOR;
-    size_t start = 0;
-    while (start < line.size()) {
-        size_t end = line.find('|', start);
-        if (end == std::string::npos)
-            end = line.size();
-        if (end > start)
-            words.push_back(line.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream line(LCSIM_EMULATOR);
+    for (std::string word; std::getline(line, word, '|');)
+        if (!word.empty())
+            words.push_back(word);
     return words;
 }
 
@@ -54,8 +52,6 @@ void read_some(int &fd, std::string &into) {
 }
 
 } // namespace
-
-bool under_emulator() { return !emulator().empty(); }
 
 std::string examples_dir() { return LCSIM_EXAMPLES; }
 
@@ -142,36 +138,23 @@ std::vector<pid_t> processes_mentioning(const std::string &text) {
     return found;
 }
 
-std::vector<pid_t> children_of(pid_t pid) {
-    const std::string task = std::to_string(pid);
-    std::ifstream list("/proc/" + task + "/task/" + task + "/children");
-    std::vector<pid_t> children;
-    for (pid_t child; list >> child;)
-        children.push_back(child);
-    return children;
-}
-
-bool gone(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        return true;
-    // pid (command) state ...: the command may hold blanks and parentheses.
-    const size_t close = line.rfind(')');
-    return close == std::string::npos || line.substr(close + 2, 1) == "Z";
+int socket_at(const std::string &path, int (*how)(int, const sockaddr *, socklen_t)) {
+    sockaddr_un address;
+    const int fd = sim::ipc::unix_socket(path, address);
+    if (how(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        close(fd);
+        throw std::runtime_error("cannot reach " + path + ": " + std::strerror(errno));
+    }
+    return fd;
 }
 
 bool accepting(const std::string &path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
+    try {
+        close(socket_at(path, ::connect));
+        return true;
+    } catch (const std::exception &) {
         return false;
-    path.copy(address.sun_path, path.size());
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool taken =
-        connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    close(fd);
-    return taken;
+    }
 }
 
 TempDir::TempDir() {

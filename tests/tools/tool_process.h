@@ -2,6 +2,7 @@
 // tests are cross-compiled, with its output captured.
 #pragma once
 
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -35,7 +36,6 @@ class ToolProcess {
     void kill_now();
     // Asks it to stop (SIGTERM).
     void stop();
-    pid_t pid() const { return pid_; }
 
   private:
     pid_t pid_ = -1;
@@ -46,15 +46,11 @@ class ToolProcess {
 // Runs lcache-sim with `args` to the end.
 ToolRun run_tool(const std::vector<std::string> &args);
 
-bool under_emulator();
-
 // The processes whose command line holds `text`: an lcache-sim started
-// with it, and the server processes it forked.
+// with it, and the server processes it forked (a zombie's is empty).
 std::vector<pid_t> processes_mentioning(const std::string &text);
-// The processes the kernel lists as children of `pid`.
-std::vector<pid_t> children_of(pid_t pid);
-// True once `pid` has exited (a zombie is not running either).
-bool gone(pid_t pid);
+// A socket connected (`how` is ::connect) or bound (::bind) at `path`.
+int socket_at(const std::string &path, int (*how)(int, const sockaddr *, socklen_t));
 // True once a server listens at `path`: a connection is taken.
 bool accepting(const std::string &path);
 std::string examples_dir();
