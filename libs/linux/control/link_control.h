@@ -7,22 +7,18 @@
 #include <cstdint>
 #include <string>
 
-struct mnl_socket;
-struct nlmsghdr;
+#include "netlink_socket.h"
 
 namespace lcache_linux {
 
 class LinkControl {
   public:
-    LinkControl() = default;
-    ~LinkControl();
-    LinkControl(const LinkControl &) = delete;
-    LinkControl &operator=(const LinkControl &) = delete;
-
     // Every call returns 0 or a negative errno (the kernel's own refusal
-    // included).
+    // included); callers check it, since a change the kernel refused must
+    // not pass for a cache that failed to notice it.
     int open();
-    int add_veth(const std::string &name, const std::string &peer);
+    // `index` 0 lets the kernel choose the near end's ifindex.
+    int add_veth(const std::string &name, const std::string &peer, uint32_t index = 0);
     int add_bridge(const std::string &name);
     int add_vlan(const std::string &name, uint32_t parent, uint16_t vid);
     int add_bond(const std::string &name);
@@ -30,19 +26,20 @@ class LinkControl {
     int set_mtu(uint32_t index, uint32_t mtu);
     int set_mac(uint32_t index, const std::array<uint8_t, 6> &mac);
     int set_master(uint32_t index, uint32_t master); // 0 releases
+    int rename(uint32_t index, const std::string &name);
+    // Moves the link into the network namespace open as `netns_fd`.
+    int move_to_netns(uint32_t index, int netns_fd);
+    // An alternative name (each one lengthens the link's messages).
+    int add_altname(uint32_t index, const std::string &name);
     int remove(uint32_t index);
 
   private:
-    nlmsghdr *start(unsigned char *buffer, uint16_t type, uint16_t flags, uint32_t index);
     int add_kind(const std::string &name, const char *kind, const std::string *peer,
-                 uint32_t parent, uint16_t vid);
-    int transact(nlmsghdr *request);
+                 uint32_t parent, uint16_t vid, uint32_t index);
     template <typename F>
-    int change(uint32_t index, F &&fill);
+    int change(uint16_t type, uint16_t flags, uint32_t index, F &&fill);
 
-    mnl_socket *socket_ = nullptr;
-    unsigned port_id_ = 0;
-    unsigned sequence_ = 0;
+    NetlinkSocket socket_;
 };
 
 } // namespace lcache_linux

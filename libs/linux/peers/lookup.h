@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "kernel.h"
 #include "lcache_linux.h"
+#include "link_source.h"
 #include "numbering.h"
 
 namespace lcache_linux {

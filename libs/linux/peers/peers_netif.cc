@@ -150,9 +150,15 @@ uint32_t netif_get_ifindex_frm_iod(uint32_t iod, uint32_t *if_index) {
     });
 }
 
+// The cache asks this on every name question, so a kept name spares it a
+// round trip.
 uint32_t netif_get_ifindex_name(uint32_t if_index, char *buf, uint32_t size) {
     if (size == 0)
         return LCACHE_LINUX_BAD_ARGUMENT;
+    if (const char *name = buf ? kept_name(if_index) : nullptr) {
+        snprintf(buf, size, "%s", name);
+        return 0;
+    }
     return translate(link_of_ifindex, if_index, buf, [size](const LinkInfo &link, char &out) {
         snprintf(&out, size, "%s", link.name);
         return 0u;

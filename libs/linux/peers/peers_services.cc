@@ -18,14 +18,6 @@ using namespace lcache_linux;
 
 namespace {
 
-// More members than a port-channel answer looks at.
-constexpr size_t kMaxMembers = 64;
-
-struct Members {
-    uint32_t index[kMaxMembers];
-    size_t count = 0;
-};
-
 // The operational members of port-channel `if_index`.
 uint32_t up_members_of(uint32_t if_index, Members &members) {
     LinkInfo link;
@@ -34,7 +26,7 @@ uint32_t up_members_of(uint32_t if_index, Members &members) {
         return status_of(fetch);
     if (classify(link) != IfType::port_channel)
         return LCACHE_LINUX_NOT_APPLICABLE;
-    return status_of(fetch_up_members(link.index, members.index, kMaxMembers, members.count));
+    return status_of(fetch_up_members(link.index, members));
 }
 
 // The ifindex of an operational member, by its kernel ifindex.
