@@ -129,7 +129,7 @@ TEST(RecordedMessages, DamagedMessagesAreRefused) {
 TEST(ChangeRecords, APortChannelCanSayLinkWithoutProtocol) {
     LinkInfo bond;
     bond.index = 9;
-    std::strcpy(bond.kind, "bond");
+    bond.type = IfType::port_channel;
     for (const auto &[flags, state] : {std::pair<uint32_t, uint32_t>{IFF_UP | IFF_LOWER_UP,
                                                                      LCACHE_L3_BUNDLE_LINK_ONLY},
                                        {IFF_UP | IFF_LOWER_UP | IFF_RUNNING, LCACHE_L3_UP},
@@ -142,7 +142,7 @@ TEST(ChangeRecords, APortChannelCanSayLinkWithoutProtocol) {
 TEST(ChangeRecords, AVlanDeviceCarriesItsVlanAndLoMtuIsClamped) {
     LinkInfo vlan;
     vlan.index = 12;
-    std::strcpy(vlan.kind, "vlan");
+    vlan.type = IfType::vlan;
     vlan.vlan_id = 100;
     vlan.mtu = 70000;
     const lcache_l2_msg_t l2 = l2_record(vlan);

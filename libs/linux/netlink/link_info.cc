@@ -150,8 +150,11 @@ bool parse_link(const nlmsghdr *message, LinkInfo &out) {
     out.arp_type = ifi->ifi_type;
     out.flags = ifi->ifi_flags;
     Walk walk{&out};
-    return mnl_attr_parse(message, sizeof(ifinfomsg), on_link_attr, &walk) >= 0 && walk.ok &&
-           out.name[0] != '\0';
+    if (mnl_attr_parse(message, sizeof(ifinfomsg), on_link_attr, &walk) < 0 || !walk.ok ||
+        out.name[0] == '\0')
+        return false;
+    out.type = type_of(out);
+    return true;
 }
 
 } // namespace lcache_linux

@@ -10,6 +10,19 @@
 
 namespace lcache_linux {
 
+// Interface type codes, the platform's where it has one.
+enum class IfType : uint8_t {
+    other = 0,      // tun, ppp, CAN, ...: none of the kinds below
+    loopback = 3,   // lo
+    bridge = 7,     // a bridge: the routed interface of its VLANs
+    vlan = 9,       // a VLAN device over a parent (a sub-interface)
+    port_channel = 22, // bond, team
+    gre_tunnel = 24,   // gre, gretap, ip6gre, ip6gretap
+    ethernet = 26,     // every other Ethernet-framed device: veth, NICs, dummy, macvlan
+    six_to_four = 28,  // sit
+    tunnel = 29,       // ipip, ip6tnl, vxlan, geneve, wireguard, ...
+};
+
 inline constexpr size_t kNameSize = 16;  // IFNAMSIZ
 inline constexpr size_t kKindSize = 16;  // longest link kind kept ("ip6gretap")
 
@@ -28,12 +41,17 @@ struct LinkInfo {
     uint16_t vlan_id = 0; // VLAN devices
     uint32_t vrf_table = 0; // routing table of the VRF holding it
     bool vlan_filtering = false; // bridges: IFLA_BR_VLAN_FILTERING
+    IfType type = IfType::other; // classified once, when the message is read
 
     std::string_view kind_name() const { return kind; }
     std::string_view slave_kind_name() const { return slave_kind; }
 };
 
-// Reads an RTM_NEWLINK or RTM_DELLINK message.  False when it is truncated,
+// The type the kernel's description of a link gives it (link.type holds it
+// once the message is read).
+IfType type_of(const LinkInfo &link);
+
+// Reads an RTM_NEWLINK or RTM_DELLINK message and classifies the link.  False when it is truncated,
 // its attributes do not parse, or it is about another family or no
 // interface; `out` is then unspecified.
 bool parse_link(const nlmsghdr *message, LinkInfo &out);

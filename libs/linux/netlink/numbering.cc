@@ -17,7 +17,7 @@ bool any_of(std::string_view kind, std::initializer_list<std::string_view> names
 
 } // namespace
 
-IfType classify(const LinkInfo &link) {
+IfType type_of(const LinkInfo &link) {
     std::string_view kind = link.kind_name();
     if (link.flags & IFF_LOOPBACK)
         return IfType::loopback;

@@ -19,19 +19,6 @@
 
 namespace lcache_linux {
 
-// Interface type codes, the platform's where it has one.
-enum class IfType : uint8_t {
-    other = 0,      // tun, ppp, CAN, ...: none of the kinds below
-    loopback = 3,   // lo
-    bridge = 7,     // a bridge: the routed interface of its VLANs
-    vlan = 9,       // a VLAN device over a parent (a sub-interface)
-    port_channel = 22, // bond, team
-    gre_tunnel = 24,   // gre, gretap, ip6gre, ip6gretap
-    ethernet = 26,     // every other Ethernet-framed device: veth, NICs, dummy, macvlan
-    six_to_four = 28,  // sit
-    tunnel = 29,       // ipip, ip6tnl, vxlan, geneve, wireguard, ...
-};
-
 inline constexpr uint32_t kIndexBits = 24;
 inline constexpr uint32_t kIndexMask = (1u << kIndexBits) - 1;
 inline constexpr uint32_t kLifBase = 0x1000;
@@ -59,7 +46,7 @@ inline constexpr uint32_t kPortModeSwitched = 2;
 inline constexpr uint32_t kVlanModeTagged = 1;   // a VLAN device's own VLAN
 inline constexpr uint32_t kVlanModeUntagged = 2; // a bridge port's untagged VLAN
 
-IfType classify(const LinkInfo &link);
+inline IfType classify(const LinkInfo &link) { return link.type; }
 bool is_known_type(uint8_t code);
 
 inline constexpr uint32_t make_ifindex(IfType type, uint32_t index) {
