@@ -52,5 +52,7 @@ grep -q "ifindex 0x1a$(printf %06x "$iod")," <<<"$a" || fail "ea is not numbered
 grep -q "port index $iod," <<<"$a" || fail "ea's port index is not its kernel ifindex: $a"
 grep -q 'link up, protocol up' <<<"$a" || fail "ea is not up: $a"
 grep -q '^lo: .*ifindex 0x03000001,.*mtu 65535,' "$out" || fail "lo is not the loopback with a clamped MTU"
+grep -Eq '^started warm: 3 interfaces from [0-9]+ round trips; listing them asked the kernel 0 times$' "$out" ||
+  fail "the warm start did not answer the listing without the kernel"
 grep -q '^ea: link up -> down$' "$out" || fail "the carrier loss was not seen"
 grep -q '^ea: link down -> up$' "$out" || fail "the carrier's return was not seen"
