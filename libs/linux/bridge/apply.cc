@@ -74,10 +74,12 @@ void update_entry(const LinkInfo &link, lcache_if_entry_t &entry, bool fill) {
     // The records may have released the entry (an L3 record with tracking).
     if (cached_entry(os_ifindex(link)) != &entry)
         return;
-    if (unrecorded_facts_differ(entry, link))
+    // An interface that is not what the entry says is refilled whole; the
+    // refresh is answered from the message, free.
+    bool refill = unrecorded_facts_differ(entry, link);
+    if (refill)
         lcache_flush_if_entry(&entry, kFlushEverything);
-    // Whatever is still stale is answered from the message now, free.
-    if (fill && (entry.dirty & lcache.attr.sync_mask))
+    if ((refill || fill) && (entry.dirty & lcache.attr.sync_mask))
         lcache_if_update_entry(&entry, 0);
 }
 
