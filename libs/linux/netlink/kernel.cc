@@ -75,6 +75,23 @@ Fetch dump_retrying(F &&once) {
     }
 }
 
+// Runs dump `request` until the kernel gives it uninterrupted, `out`
+// emptied before each attempt and filled by `add(message)`, which answers
+// false when it had no memory for what the message said.
+template <typename T, typename F>
+Fetch dump_into(nlmsghdr *request, PlainArray<T> &out, F &&add) {
+    bool complete = true;
+    Fetch fetch = dump_retrying([&] {
+        out.clear();
+        complete = true;
+        return ask(request, [&](const nlmsghdr *message) {
+            complete = add(message) && complete;
+            return MNL_CB_OK;
+        });
+    });
+    return fetch == Fetch::ok && !complete ? Fetch::failed : fetch;
+}
+
 bool take_up_member(const LinkInfo &link, uint32_t master, Members &out) {
     if (link.master != master || !is_linkup(link) || out.count == kMaxMembers)
         return false;
@@ -134,55 +151,41 @@ void up_members_in(const LinkSet &links, uint32_t master, Members &out) {
 Fetch dump_links(LinkSet &out) {
     Request buffer;
     nlmsghdr *request = start_getlink(buffer, NLM_F_DUMP, AF_UNSPEC, 0, RTEXT_FILTER_SKIP_STATS);
-    bool complete = true;
-    Fetch fetch = dump_retrying([&] {
-        out.clear();
-        complete = true;
-        return ask(request, [&](const nlmsghdr *message) {
-            LinkInfo link;
-            if (parse_link(message, link) && !out.push_back(link))
-                complete = false;
-            return MNL_CB_OK;
-        });
+    Fetch fetch = dump_into(request, out, [&](const nlmsghdr *message) {
+        LinkInfo link;
+        return !parse_link(message, link) || out.push_back(link);
     });
-    if (fetch != Fetch::ok || !complete)
-        return Fetch::failed;
-    std::sort(out.begin(), out.end(),
-              [](const LinkInfo &a, const LinkInfo &b) { return a.index < b.index; });
-    return Fetch::ok;
+    if (fetch == Fetch::ok)
+        std::sort(out.begin(), out.end(),
+                  [](const LinkInfo &a, const LinkInfo &b) { return a.index < b.index; });
+    return fetch;
 }
 
 Fetch dump_bridge_vlans(VlanSet &out) {
     Request buffer;
     nlmsghdr *request = start_getlink(buffer, NLM_F_DUMP, AF_BRIDGE, 0, RTEXT_FILTER_BRVLAN);
-    bool complete = true;
-    Fetch fetch = dump_retrying([&] {
-        out.clear();
-        complete = true;
-        return ask(request, [&](const nlmsghdr *message) {
-            if (message->nlmsg_type != RTM_NEWLINK ||
-                message->nlmsg_len < mnl_nlmsg_size(sizeof(ifinfomsg)))
+    return dump_into(request, out, [&](const nlmsghdr *message) {
+        if (message->nlmsg_type != RTM_NEWLINK ||
+            message->nlmsg_len < mnl_nlmsg_size(sizeof(ifinfomsg)))
+            return true;
+        const auto *ifi = static_cast<const ifinfomsg *>(mnl_nlmsg_get_payload(message));
+        auto port = static_cast<uint32_t>(ifi->ifi_index);
+        bool kept = true;
+        for_each_attr(message, sizeof(ifinfomsg), [&](const nlattr *attr) {
+            if (mnl_attr_get_type(attr) != IFLA_AF_SPEC)
                 return MNL_CB_OK;
-            const auto *ifi = static_cast<const ifinfomsg *>(mnl_nlmsg_get_payload(message));
-            auto port = static_cast<uint32_t>(ifi->ifi_index);
-            for_each_attr(message, sizeof(ifinfomsg), [&](const nlattr *attr) {
-                if (mnl_attr_get_type(attr) != IFLA_AF_SPEC)
+            return for_each_nested(attr, [&](const nlattr *inner) {
+                if (mnl_attr_get_type(inner) != IFLA_BRIDGE_VLAN_INFO ||
+                    mnl_attr_get_payload_len(inner) < sizeof(bridge_vlan_info))
                     return MNL_CB_OK;
-                return for_each_nested(attr, [&](const nlattr *inner) {
-                    if (mnl_attr_get_type(inner) != IFLA_BRIDGE_VLAN_INFO ||
-                        mnl_attr_get_payload_len(inner) < sizeof(bridge_vlan_info))
-                        return MNL_CB_OK;
-                    const auto *info =
-                        static_cast<const bridge_vlan_info *>(mnl_attr_get_payload(inner));
-                    if (!out.push_back(PortVlan{port, info->vid, info->flags}))
-                        complete = false;
-                    return MNL_CB_OK;
-                });
+                const auto *info =
+                    static_cast<const bridge_vlan_info *>(mnl_attr_get_payload(inner));
+                kept = out.push_back(PortVlan{port, info->vid, info->flags}) && kept;
+                return MNL_CB_OK;
             });
-            return MNL_CB_OK;
         });
+        return kept;
     });
-    return fetch == Fetch::ok && !complete ? Fetch::failed : fetch;
 }
 
 void close_request_socket() { request_socket.close(); }
