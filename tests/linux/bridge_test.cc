@@ -111,14 +111,6 @@ TEST_F(HostTest, TheLinuxPeersReplaceTheFallbacks) {
 
 // VLAN devices and bonds: each test runs where the kernel has the kind and
 // skips, saying so, where it does not.
-#define SKIP_UNLESS_SUPPORTED(call, what)                                                    \
-    do {                                                                                     \
-        int result_ = (call);                                                                \
-        if (result_ == -EOPNOTSUPP || result_ == -EINVAL)                                    \
-            GTEST_SKIP() << "this kernel has no " what " (" << strerror(-result_) << ")";   \
-        ASSERT_EQ(result_, 0);                                                               \
-    } while (0)
-
 TEST_F(HostTest, AVlanDeviceIsASubInterfaceOfItsParent) {
     uint32_t port = veth_up("port1", "peer1");
     SKIP_UNLESS_SUPPORTED(control.add_vlan("port1.10", port, 10), "802.1Q VLAN devices");

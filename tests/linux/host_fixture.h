@@ -7,7 +7,9 @@
 #include <net/if.h>
 #include <poll.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 
 #include "lcache.h"
@@ -15,6 +17,16 @@
 #include "link_control.h"
 #include "mtrack.h"
 #include "netns.h"
+
+// Makes a kind of link the kernel may lack (VLAN devices, bonds): the test
+// skips, saying so, where it does not have it.
+#define SKIP_UNLESS_SUPPORTED(call, what)                                                    \
+    do {                                                                                     \
+        int result_ = (call);                                                                \
+        if (result_ == -EOPNOTSUPP || result_ == -EINVAL)                                    \
+            GTEST_SKIP() << "this kernel has no " what " (" << strerror(-result_) << ")";   \
+        ASSERT_EQ(result_, 0);                                                               \
+    } while (0)
 
 namespace hosttest {
 
