@@ -1,8 +1,8 @@
 // Notifications recorded from a kernel (listening on RTNLGRP_LINK while a
 // veth "port1", kernel ifindex 3, was brought up, lost carrier, took MTU
 // 1400, joined bridge "br0" (ifindex 4) and was deleted), read back and
-// turned into the cache's change records.  No namespace needed.
-#include <arpa/inet.h>
+// turned into the cache's change records; and the records every sender
+// builds.  No namespace needed.
 #include <gtest/gtest.h>
 #include <linux/if.h>
 #include <libmnl/libmnl.h>
@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 #include <vector>
 
 #include "change_records.h"
@@ -20,6 +21,7 @@
 #include "numbering.h"
 
 using namespace lcache_linux;
+using namespace lcache_records;
 
 namespace {
 
@@ -73,10 +75,10 @@ TEST_P(RecordedLink, ParsesAndBecomesRecordsOfTheSameFacts) {
     const lcache_l2_msg_t l2 = l2_record(link);
     const lcache_l3_msg_t l3 = l3_record(link);
     // A veth carries no VLAN.
-    EXPECT_EQ((std::array<uint32_t, 7>{l2.if_index, l2.iod, l2.mtu, l2.state, l3.iod, l3.mtu,
-                                       l3.state}),
-              (std::array<uint32_t, 7>{kPort1Ifindex, kPort1, e.mtu, LCACHE_L2_NO_VLAN, kPort1,
-                                       e.mtu, e.up ? LCACHE_L3_UP : kL3Down}));
+    EXPECT_EQ(
+        (std::array<uint32_t, 7>{l2.if_index, l2.iod, l2.mtu, l2.state, l3.iod, l3.mtu, l3.state}),
+        (std::array<uint32_t, 7>{kPort1Ifindex, kPort1, e.mtu, LCACHE_L2_NO_VLAN, kPort1, e.mtu,
+                                 e.up ? kL3Up : kL3Down}));
     EXPECT_EQ(memcmp(l2.mac, link.mac, 6), 0);
 }
 
@@ -126,7 +128,8 @@ TEST(RecordedMessages, DamagedMessagesAreRefused) {
     }
 }
 
-TEST(ChangeRecords, APortChannelCanSayLinkWithoutProtocol) {
+// What the bridge makes of a link's flags and type.
+TEST(LinkRecords, APortChannelCanSayLinkWithoutProtocol) {
     LinkInfo bond;
     bond.index = 9;
     bond.type = IfType::port_channel;
@@ -139,7 +142,7 @@ TEST(ChangeRecords, APortChannelCanSayLinkWithoutProtocol) {
     }
 }
 
-TEST(ChangeRecords, AVlanDeviceCarriesItsVlanAndLoMtuIsClamped) {
+TEST(LinkRecords, AVlanDeviceCarriesItsVlanAndLoMtuIsClamped) {
     LinkInfo vlan;
     vlan.index = 12;
     vlan.type = IfType::vlan;
@@ -151,11 +154,53 @@ TEST(ChangeRecords, AVlanDeviceCarriesItsVlanAndLoMtuIsClamped) {
               (std::array<uint32_t, 5>{kL2Vlan, LCACHE_L2_VLAN_A, 100, 0xFFFF, 9u << 24 | 12}));
 }
 
+// The fields the cache reads, as each builder fills them; a record without
+// a VLAN leaves the VLAN fields empty whatever it is given.
+TEST(ChangeRecords, EachBuilderFillsTheFieldsTheCacheReads) {
+    const lcache_state_msg_t phy = phy_record(0x1A000003, 3, kPhyGone);
+    EXPECT_EQ((std::array<uint32_t, 3>{phy.if_index, phy.iod, phy.state}),
+              (std::array<uint32_t, 3>{0x1A000003, 3, LCACHE_PHY_GONE}));
+    const lcache_state_msg_t param = l3_param_record(0x1A000003, 3);
+    EXPECT_EQ((std::array<uint32_t, 3>{param.if_index, param.iod, param.state}),
+              (std::array<uint32_t, 3>{0x1A000003, 3, 0}));
+    const lcache_l3_msg_t l3 = l3_record(0x16000009, 9, kL3BundleLinkOnly, 9000);
+    EXPECT_EQ((std::array<uint32_t, 4>{l3.if_index, l3.iod, l3.state, l3.mtu}),
+              (std::array<uint32_t, 4>{0x16000009, 9, LCACHE_L3_BUNDLE_LINK_ONLY, 9000}));
+
+    const std::array<uint8_t, 6> mac = {2, 0x53, 0, 0, 0, 7};
+    // state, field, VLAN -> mode flags, vlan_a, vlan_b
+    using Row = std::tuple<L2Code, VlanField, uint32_t, std::array<uint32_t, 3>>;
+    for (const auto &[state, field, vlan, expected] :
+         {Row{kL2Vlan, VlanField::a, 30, {LCACHE_L2_VLAN_A, 30, 0}},
+          Row{kL2Vlan, VlanField::b, 10, {0, 0, 10}},
+          Row{kL2NoVlan, VlanField::a, 10, {0, 0, 0}}}) {
+        const lcache_l2_msg_t l2 = l2_record(0x1A000004, 4, state, mac, 1500, field, vlan);
+        EXPECT_EQ((std::array<uint32_t, 3>{l2.mode_flags, l2.vlan_a, l2.vlan_b}), expected)
+            << int{state} << " " << vlan;
+        EXPECT_EQ((std::array<uint32_t, 4>{l2.if_index, l2.iod, l2.state, l2.mtu}),
+                  (std::array<uint32_t, 4>{0x1A000004, 4, state, 1500}));
+        EXPECT_TRUE(std::equal(mac.begin(), mac.end(), l2.mac));
+    }
+}
+
+// Only a port-channel says "link up, protocol down"; protocol without link
+// is down.
+TEST(ChangeRecords, TheL3CodeOfEachLinkAndProtocolState) {
+    using Row = std::tuple<bool, bool, L3Code, L3Code>; // link, protocol -> not bundle, bundle
+    for (const auto &[link, protocol, plain, bundle] :
+         {Row{false, false, kL3Down, kL3Down}, Row{false, true, kL3Down, kL3Down},
+          Row{true, false, kL3Down, kL3BundleLinkOnly}, Row{true, true, kL3Up, kL3Up}}) {
+        EXPECT_EQ(l3_code(link, protocol, false), plain) << link << protocol;
+        EXPECT_EQ(l3_code(link, protocol, true), bundle) << link << protocol;
+    }
+}
+
+// The fop record alone travels in network byte order, byte for byte.
 TEST(ChangeRecords, TheFopRecordIsBigEndian) {
-    const lcache_agg_fop_msg_t msg = fop_record(0x16000009, 0x1A000003, 0);
-    EXPECT_EQ(ntohl(msg.if_index), 0x16000009u);
-    EXPECT_EQ(ntohl(msg.old_fop), 0x1A000003u);
-    EXPECT_EQ(msg.new_fop, 0u);
+    const lcache_agg_fop_msg_t msg = fop_record(0x01020304, 0x05060708, 0x0A0B0C0D);
+    const auto *bytes = reinterpret_cast<const uint8_t *>(&msg);
+    EXPECT_EQ((std::vector(bytes, bytes + sizeof msg)),
+              (std::vector<uint8_t>{1, 2, 3, 4, 0, 0, 0, 0, 5, 6, 7, 8, 10, 11, 12, 13}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "sim_fixture.h"
 
 using namespace sim;
+using namespace lcache_records;
 
 namespace {
 
@@ -26,10 +27,10 @@ class SimNotifier : public SimSwitchTest {
 TEST_F(SimNotifier, StatesCarryTheVlanOfBridgedInterfacesAndTheBundlesLinkState) {
     model.set_switchport_mode(eth1, SwitchportMode::trunk);
     model.set_vlan(eth1, 30);
-    for (const auto &[ifindex, state, native, vlan] : {std::tuple{eth2, kL2Bridged, false, 10u},
-                                                       {eth1, kL2Bridged, true, 30u},
-                                                       {svi, kL2Bridged, false, 10u},
-                                                       {subif, kL2Routed, false, 0u}}) {
+    for (const auto &[ifindex, state, native, vlan] : {std::tuple{eth2, kL2Vlan, false, 10u},
+                                                       {eth1, kL2Vlan, true, 30u},
+                                                       {svi, kL2Vlan, false, 10u},
+                                                       {subif, kL2NoVlan, false, 0u}}) {
         const Interface &itf = model.at(ifindex);
         EXPECT_EQ(l2_state(itf),
                   (L2State{false, ifindex, itf.iod, state, native, itf.mac, itf.mtu, vlan}));

@@ -5,6 +5,8 @@
 namespace lcsim {
 namespace {
 
+using namespace lcache_records;
+
 std::string hex(uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", value);
@@ -79,21 +81,19 @@ struct Details {
 
     std::string operator()(const sim::PhyState &n) const {
         return with_iod(model, n.ifindex, n.iod) + " " +
-               state_text(n.state, {{sim::kPhyUp, "up"}, {sim::kPhyGone, "gone"}});
+               state_text(n.state, {{kPhyUp, "up"}, {kPhyGone, "gone"}});
     }
     std::string operator()(const sim::L2State &n) const {
-        std::string text =
-            with_iod(model, n.ifindex, n.iod) + " " +
-            state_text(n.state, {{sim::kL2Routed, "routed"}, {sim::kL2Bridged, "bridged"}});
-        if (n.state != sim::kL2Routed)
+        std::string text = with_iod(model, n.ifindex, n.iod) + " " +
+                           state_text(n.state, {{kL2NoVlan, "routed"}, {kL2Vlan, "bridged"}});
+        if (n.state != kL2NoVlan)
             text += (n.native_vlan ? " native vlan " : " vlan ") + std::to_string(n.vlan);
         return text + " mac " + mac_text(n.mac) + " mtu " + std::to_string(n.mtu);
     }
     std::string operator()(const sim::L3State &n) const {
         return with_iod(model, n.ifindex, n.iod) + " " +
-               state_text(n.state, {{sim::kL3Down, "down"},
-                                    {sim::kL3Up, "up"},
-                                    {sim::kL3BundleLinkOnly, "link-only"}}) +
+               state_text(n.state,
+                          {{kL3Down, "down"}, {kL3Up, "up"}, {kL3BundleLinkOnly, "link-only"}}) +
                " mtu " + std::to_string(n.mtu);
     }
     std::string operator()(const sim::L3Param &n) const {

@@ -33,7 +33,7 @@ void refresh_bond_member(uint32_t bond) {
     memcpy(&fop, info.bytes + AGG_PC_INFO_FOP_OFF, sizeof fop);
     if (fop == entry->agg_if && !(entry->dirty & LCACHE_ATTR_AGG_IF))
         return;
-    lcache_agg_fop_msg_t msg = fop_record(if_index, entry->agg_if, fop);
+    lcache_agg_fop_msg_t msg = lcache_records::fop_record(if_index, entry->agg_if, fop);
     lcache_update_agg_fop(&msg);
 }
 

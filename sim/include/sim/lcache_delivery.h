@@ -5,69 +5,37 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <variant>
 #include <vector>
 
 #include "lcache.h"
+#include "lcache_records.h"
 #include "platform_util.h"
 #include "sim/notifier.h"
 
 namespace sim {
 
-// The simulation names the states itself, without the cache's header; here,
-// where the two meet, they must be the cache's own codes.
-static_assert(kPhyGone == LCACHE_PHY_GONE && kPhyUp != LCACHE_PHY_GONE);
-static_assert(kL2Routed == LCACHE_L2_NO_VLAN && kL2Bridged != LCACHE_L2_NO_VLAN);
-static_assert(kL3Up == LCACHE_L3_UP && kL3Down != LCACHE_L3_UP);
-static_assert(kL3BundleLinkOnly == LCACHE_L3_BUNDLE_LINK_ONLY);
-static_assert(kL3ParamMtu == LCACHE_L3_PARAM_MTU);
-
-// The first-operational-member record travels in network byte order.
-inline void store_be32(uint32_t &field, uint32_t value) {
-    const uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-                              static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-    memcpy(&field, bytes, sizeof bytes);
+// A notification's state byte is sent as it is, named code or not.
+inline lcache_state_msg_t to_record(const PhyState &n) {
+    return lcache_records::phy_record(n.ifindex, n.iod, lcache_records::PhyCode{n.state});
 }
 
-// A record of the interface `n` names, and its state where `n` has one.
-template <class Record, class N> Record addressed(const N &n) {
-    Record r{};
-    r.if_index = n.ifindex;
-    r.iod = n.iod;
-    if constexpr (requires { n.state; })
-        r.state = n.state;
-    return r;
+inline lcache_state_msg_t to_record(const L3Param &n) {
+    return lcache_records::l3_param_record(n.ifindex, n.iod);
 }
-
-inline lcache_state_msg_t to_record(const PhyState &n) { return addressed<lcache_state_msg_t>(n); }
-inline lcache_state_msg_t to_record(const L3Param &n) { return addressed<lcache_state_msg_t>(n); }
 
 inline lcache_l2_msg_t to_record(const L2State &n) {
-    lcache_l2_msg_t r = addressed<lcache_l2_msg_t>(n);
-    memcpy(r.mac, n.mac.data(), sizeof r.mac);
-    r.mtu = n.mtu;
-    if (n.native_vlan) {
-        r.mode_flags = LCACHE_L2_VLAN_A;
-        r.vlan_a = n.vlan;
-    } else {
-        r.vlan_b = n.vlan;
-    }
-    return r;
+    using lcache_records::VlanField;
+    return lcache_records::l2_record(n.ifindex, n.iod, lcache_records::L2Code{n.state}, n.mac,
+                                     n.mtu, n.native_vlan ? VlanField::a : VlanField::b, n.vlan);
 }
 
 inline lcache_l3_msg_t to_record(const L3State &n) {
-    lcache_l3_msg_t r = addressed<lcache_l3_msg_t>(n);
-    r.mtu = n.mtu;
-    return r;
+    return lcache_records::l3_record(n.ifindex, n.iod, lcache_records::L3Code{n.state}, n.mtu);
 }
 
 inline lcache_agg_fop_msg_t to_record(const FirstOperationalMember &n) {
-    lcache_agg_fop_msg_t r{};
-    store_be32(r.if_index, n.channel);
-    store_be32(r.old_fop, n.old_member);
-    store_be32(r.new_fop, n.new_member);
-    return r;
+    return lcache_records::fop_record(n.channel, n.old_member, n.new_member);
 }
 
 // Encodes `n` and hands its record to `update`.  The record is not const:
@@ -94,7 +62,7 @@ inline int32_t deliver(const L3State &n) {
 inline int32_t deliver(const L3Param &n) {
     uint32_t changes[1] = {};
     if (n.mtu_changed)
-        bitset_set_bit(changes, kL3ParamMtu);
+        bitset_set_bit(changes, LCACHE_L3_PARAM_MTU);
     return pass_record(
         n, [&](const lcache_state_msg_t *r) { return lcache_update_l3_param(r, changes); });
 }

@@ -3,49 +3,37 @@
 // notifications a real switch sends about that change, in sending order: a
 // cache that is handed all of them agrees with the model afterwards.
 //
-// The notifications are plain data.  sim/lcache_delivery.h encodes them in
-// the cache's change records and hands them to its lcache_update_* entry
-// points (the simulation itself does not depend on the cache).
+// The notifications are plain data; their states are the codes of the
+// cache's change records (lcache_record_codes.h), a byte, so that any code
+// can be sent.  sim/lcache_delivery.h encodes them in the cache's change
+// records and hands them to its lcache_update_* entry points (the
+// simulation itself does not link the cache).
 #pragma once
 
 #include <cstdint>
 #include <variant>
 #include <vector>
 
+#include "lcache_record_codes.h"
 #include "sim/switch.h"
 
 namespace sim {
 
-// Phy state: the link came up, or the interface is gone.
-inline constexpr uint8_t kPhyUp = 1;
-inline constexpr uint8_t kPhyGone = 2;
-
-// L2 state: a bridged interface (a switchport or a VLAN interface) reports
-// its VLAN; a routed one has none, and its record carries no VLAN.
-inline constexpr uint8_t kL2Routed = 0;
-inline constexpr uint8_t kL2Bridged = 1;
-
-// L3 state; a port-channel also reports "link up, protocol down".
-inline constexpr uint8_t kL3Down = 0;
-inline constexpr uint8_t kL3Up = 1;
-inline constexpr uint8_t kL3BundleLinkOnly = 16;
-
-// Bit of the L3 parameter bitset that says the MTU changed.
-inline constexpr uint32_t kL3ParamMtu = 12;
-
 struct PhyState {
     IfIndex ifindex = 0;
     uint32_t iod = kNoIod;
-    uint8_t state = kPhyUp;
+    uint8_t state = lcache_records::kPhyUp;
     bool operator==(const PhyState &) const = default;
 };
 
 // From the interface manager, or (bundle) from the port-channel manager.
+// A bridged interface (a switchport or a VLAN interface) says kL2Vlan and
+// gives its VLAN; a routed one says kL2NoVlan.
 struct L2State {
     bool bundle = false;
     IfIndex ifindex = 0;
     uint32_t iod = kNoIod;
-    uint8_t state = kL2Routed;
+    uint8_t state = lcache_records::kL2NoVlan;
     bool native_vlan = false; // a trunk's native VLAN rather than an access VLAN
     Mac mac{};
     uint32_t mtu = 0;
@@ -57,7 +45,7 @@ struct L3State {
     bool bundle = false;
     IfIndex ifindex = 0;
     uint32_t iod = kNoIod;
-    uint8_t state = kL3Down;
+    uint8_t state = lcache_records::kL3Down;
     uint32_t mtu = 0;
     bool operator==(const L3State &) const = default;
 };

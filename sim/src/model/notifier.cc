@@ -2,17 +2,12 @@
 #include "sim/notifier.h"
 
 namespace sim {
+
+using namespace lcache_records;
+
 namespace {
 
 bool is_bundle(const Interface &itf) { return itf.type == IfType::port_channel; }
-
-uint8_t l3_state_code(const Interface &itf) {
-    if (!itf.linkup)
-        return kL3Down;
-    if (itf.protoup)
-        return kL3Up;
-    return is_bundle(itf) ? kL3BundleLinkOnly : kL3Down;
-}
 
 } // namespace
 
@@ -24,18 +19,19 @@ L2State l2_state(const Interface &itf) {
     n.mac = itf.mac;
     n.mtu = itf.mtu;
     if (itf.switchport && itf.vlan_info.valid) {
-        n.state = kL2Bridged;
+        n.state = kL2Vlan;
         n.native_vlan = itf.vlan_info.mode == kVlanModeTrunk;
         n.vlan = itf.vlan_info.vlan;
     } else if (itf.type == IfType::vlan_if) {
-        n.state = kL2Bridged;
+        n.state = kL2Vlan;
         n.vlan = itf.vlan_id;
     }
     return n;
 }
 
 L3State l3_state(const Interface &itf) {
-    return L3State{is_bundle(itf), itf.ifindex, itf.iod, l3_state_code(itf), itf.mtu};
+    return L3State{is_bundle(itf), itf.ifindex, itf.iod,
+                   l3_code(itf.linkup, itf.protoup, is_bundle(itf)), itf.mtu};
 }
 
 // An interface's L2 state refreshes linkup only where its phy notifications
