@@ -5,13 +5,12 @@
 // filled again.
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "sim/peer_calls.h"
+#include "lcache_records.h"
 #include "suites.h"
 #include "world.h"
 
@@ -21,7 +20,6 @@ namespace {
 
 constexpr uint32_t kColdPorts = 1024;
 constexpr uint32_t kChannels = 64;
-constexpr uint8_t kStateUp = 1;
 constexpr uint32_t kMtuChangedBit = 12;
 
 // Time per entry (or per notification) of a benchmark that handles
@@ -112,30 +110,14 @@ template <class Notify> void notify(benchmark::State &state, const Shape &shape,
     w.fill();
 }
 
-// A record of interface i going up; the three record types share these
-// first fields.
-template <class Msg> Msg up_msg(const World &w, uint32_t i) {
-    Msg msg{};
-    msg.if_index = w.ifindexes()[i];
-    msg.iod = w.iods()[i];
-    msg.state = kStateUp;
-    return msg;
-}
-
 lcache_l2_msg_t l2_msg(const World &w, uint32_t i) {
-    lcache_l2_msg_t msg = up_msg<lcache_l2_msg_t>(w, i);
-    msg.mode_flags = LCACHE_L2_VLAN_A;
-    const sim::Mac &mac = w.model().at(msg.if_index).mac;
-    memcpy(msg.mac, mac.data(), sizeof msg.mac);
-    msg.mtu = 1500;
-    msg.vlan_a = 1;
-    return msg;
+    const sim::Mac &mac = w.model().at(w.ifindexes()[i]).mac;
+    return lcache_records::l2_record(w.ifindexes()[i], w.iods()[i], lcache_records::kL2Vlan, mac,
+                                     1500, lcache_records::VlanField::a, 1);
 }
 
 lcache_l3_msg_t l3_msg(const World &w, uint32_t i) {
-    lcache_l3_msg_t msg = up_msg<lcache_l3_msg_t>(w, i);
-    msg.mtu = 1500;
-    return msg;
+    return lcache_records::l3_record(w.ifindexes()[i], w.iods()[i], lcache_records::kL3Up, 1500);
 }
 
 // The first operational member of a port-channel moves to the port it
@@ -144,11 +126,7 @@ lcache_agg_fop_msg_t fop_msg(const World &w, uint32_t i) {
     const std::vector<uint32_t> &channels = w.channel_ifindexes();
     const uint32_t channel = channels[i % channels.size()];
     const uint32_t member = w.model().first_operational_member(channel);
-    lcache_agg_fop_msg_t msg{};
-    msg.if_index = htonl(channel);
-    msg.old_fop = htonl(member);
-    msg.new_fop = htonl(member);
-    return msg;
+    return lcache_records::fop_record(channel, member, member);
 }
 
 template <class Notify> void add_notify(const char *kind, const Shape &shape, Notify send) {
@@ -169,7 +147,8 @@ void register_cold_benchmarks() {
 
     const Shape ports{kColdPorts};
     add_notify("phy_state", ports, [](const World &w, uint32_t i) {
-        const lcache_state_msg_t msg = up_msg<lcache_state_msg_t>(w, i);
+        const lcache_state_msg_t msg =
+            lcache_records::phy_record(w.ifindexes()[i], w.iods()[i], lcache_records::kPhyUp);
         return lcache_update_phy_state(&msg);
     });
     add_notify("l2_state", ports, [](const World &w, uint32_t i) {
@@ -181,7 +160,7 @@ void register_cold_benchmarks() {
         return lcache_update_l3_state(&msg);
     });
     add_notify("l3_param", ports, [](const World &w, uint32_t i) {
-        const lcache_state_msg_t msg = up_msg<lcache_state_msg_t>(w, i);
+        const lcache_state_msg_t msg = lcache_records::l3_param_record(w.ifindexes()[i], w.iods()[i]);
         const uint32_t changes = 1u << kMtuChangedBit;
         return lcache_update_l3_param(&msg, &changes);
     });
