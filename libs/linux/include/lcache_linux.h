@@ -78,8 +78,9 @@ LCACHE_LINUX_API int lcache_linux_dispatch(void);
 /* Starts warm: opens the bridge when it is closed (joining the link group
  * before anything is read, so no change is missed), then one dump of every
  * link (and of the bridge VLANs where a bridge filters them) creates and
- * fills an entry for every interface, every attribute of sync_mask fresh,
- * and the VLAN entries.  Entries already cached are brought in line the
+ * fills an entry for every interface, every attribute of sync_mask fresh
+ * (but for what the cache takes as not yet known and asks again: an
+ * all-zero MAC, such as lo's), and the VLAN entries.  Entries already cached are brought in line the
  * way a notification would.  Notifications queued meanwhile are then
  * applied.  A dump the kernel interrupts is asked again a few times.
  * From then on, until lcache_linux_close, a new interface gets its entry
