@@ -45,7 +45,7 @@ struct HostResult {
     uint64_t queries = 0;
     uint64_t cached_round_trips = 0;   // the workload's queries through the cache
     uint64_t dispatch_round_trips = 0; // asked by the bridge while dispatching
-    uint64_t uncached_round_trips = 0; // the same queries straight from the peers
+    uint64_t uncached_round_trips = 0; // the same queries asked of the peers, the bridge closed
     double cached_ns_per_query = 0;
     // The same split by outcome: a hit asks nothing, a miss fills an entry.
     double cached_ns_per_hit = 0;
