@@ -13,6 +13,7 @@ namespace lchost {
 inline constexpr uint32_t kMaxInterfaces = 8192;
 inline constexpr uint64_t kMaxChanges = 1000000;
 inline constexpr uint64_t kMaxQueriesPerChange = 100000;
+inline constexpr uint32_t kMaxLateBurst = 100000;
 
 struct HostOptions {
     uint32_t interfaces = 64;
@@ -20,7 +21,8 @@ struct HostOptions {
     uint64_t queries_per_change = 100;
     uint64_t seed = 1;
     uint64_t flush_every = 50; // changes between two flushes of every entry (0: none)
-    bool overrun = false;      // a starved socket and bursts of changes
+    uint32_t late_burst = 2000; // changes made at once, now and then, before a dispatch (0: none)
+    bool overrun = false;       // a starved socket and bursts of changes
     bool json = false;
 };
 
@@ -40,6 +42,8 @@ struct Disagreement {
 struct HostResult {
     uint32_t interfaces = 0;
     uint64_t changes = 0;
+    std::map<std::string, uint64_t> changes_by_kind;
+    uint64_t burst_changes = 0; // made within bursts
     uint64_t flushes = 0;
     std::map<std::string, FamilyCount> families;
     uint64_t queries = 0;
@@ -59,7 +63,8 @@ struct HostResult {
 };
 
 // Builds the namespace and runs the workload.  False with the reason when
-// the namespace or its interfaces cannot be made.
+// the namespace or its interfaces cannot be made, or the kernel refused a
+// change (the reason names it).
 bool run_host(const HostOptions &options, HostResult &result, std::string &why);
 
 } // namespace lchost

@@ -25,6 +25,16 @@ double percentile(std::vector<double> samples, double share) {
 
 using tooltext::printed;
 
+std::string changes_text(const HostResult &r) {
+    std::string out = "Changes by kind:";
+    for (const auto &[kind, count] : r.changes_by_kind)
+        out += printed(" %s %" PRIu64 ",", kind.c_str(), count);
+    out.back() = '\n';
+    if (r.burst_changes)
+        out += printed("  %" PRIu64 " changes made within bursts\n", r.burst_changes);
+    return out;
+}
+
 } // namespace
 
 std::string summary_text(const HostResult &r) {
@@ -32,6 +42,8 @@ std::string summary_text(const HostResult &r) {
     out += printed("Linux host: %u veth pairs, %" PRIu64 " changes, %" PRIu64 " queries, %" PRIu64
                    " flushes\n",
                    r.interfaces, r.changes, r.queries, r.flushes);
+    if (!r.changes_by_kind.empty())
+        out += changes_text(r);
     out += "\nHit ratio per family (answered without a kernel round trip)\n";
     for (const char *family : families()) {
         auto it = r.families.find(family);
@@ -68,6 +80,8 @@ std::string summary_json(const HostResult &r) {
     j["changes"] = r.changes;
     j["queries"] = r.queries;
     j["flushes"] = r.flushes;
+    j["changes_by_kind"] = r.changes_by_kind;
+    j["burst_changes"] = r.burst_changes;
     for (const char *family : families()) {
         auto it = r.families.find(family);
         if (it != r.families.end())
