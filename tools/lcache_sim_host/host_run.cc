@@ -36,11 +36,15 @@ constexpr double kHotShare = 0.9;
 constexpr ChangeKind kBurstKinds[] = {ChangeKind::carrier, ChangeKind::admin, ChangeKind::mtu,
                                       ChangeKind::mac, ChangeKind::bridge};
 
-uint64_t round_trips() {
+lcache_linux_counters_t counters() {
     lcache_linux_counters_t c;
     lcache_linux_get_counters(&c);
-    return c.round_trips;
+    return c;
 }
+
+uint64_t round_trips() { return counters().round_trips; }
+
+double ms_of(Clock::duration time) { return std::chrono::duration<double, std::milli>(time).count(); }
 
 std::string error_text(int error) { return std::strerror(-error); }
 
@@ -148,22 +152,59 @@ bool Runner::setup(std::string &why) {
     return true;
 }
 
-// Bringing thousands of links up keeps the kernel busy for a while
-// (link-watch work under the routing lock); the workload starts once it
-// has gone quiet.
+// The start, warm or read-through, and what it cost: the sync, then the
+// first question about every watched interface (which a sync answers
+// without the kernel).
 bool Runner::start(std::string &why) {
+    StartCost &cost = result_.start;
+    if (options_.sync) {
+        lcache_linux_counters_t before = counters();
+        Clock::time_point begun = Clock::now();
+        int interfaces = lcache_linux_sync();
+        cost.sync_ms = ms_of(Clock::now() - begun);
+        if (interfaces < 0)
+            return why = "lcache_linux_sync failed: " + error_text(interfaces), false;
+        lcache_linux_counters_t after = counters();
+        cost.synced = true;
+        cost.sync_interfaces = static_cast<uint64_t>(interfaces);
+        cost.sync_round_trips = after.round_trips - before.round_trips;
+        cost.sync_dump_retries = after.dump_retries - before.dump_retries;
+    }
+    // Bringing thousands of links up keeps the kernel busy for a while
+    // (link-watch work under the routing lock); the questions start once
+    // it has gone quiet.
     for (pollfd pfd{lcache_linux_fd(), POLLIN, 0}; poll(&pfd, 1, kQuietMs) > 0;)
         if (int error = lcache_linux_dispatch(); error < 0)
             return why = "lcache_linux_dispatch failed: " + error_text(error), false;
+    const QueryKind &first = kind_named("linkup");
+    uint64_t before = round_trips();
+    Clock::time_point begun = Clock::now();
+    for (uint32_t i = 0; i < world_.size(); ++i)
+        first.cached(world_.pair(i).near);
+    cost.first_questions_ms = ms_of(Clock::now() - begun);
+    cost.first_questions_round_trips = round_trips() - before;
+    cost.first_questions = world_.size();
+    mtrack_usage_t usage;
+    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, &usage);
+    cost.entries = usage.live_blocks;
     return true;
 }
 
 void Runner::dispatch() {
-    uint64_t before = round_trips();
+    lcache_linux_counters_t before = counters();
+    Clock::time_point begun = Clock::now();
     int handled = lcache_linux_dispatch();
+    Clock::duration took = Clock::now() - begun;
+    lcache_linux_counters_t after = counters();
     if (handled < 0 && failure_.empty())
         failure_ = "lcache_linux_dispatch failed: " + error_text(handled);
-    result_.dispatch_round_trips += round_trips() - before;
+    result_.dispatch_round_trips += after.round_trips - before.round_trips;
+    if (after.resyncs == before.resyncs)
+        return;
+    ResyncCost &resync = result_.resync;
+    resync.ms.push_back(ms_of(took));
+    resync.round_trips += after.round_trips - before.round_trips;
+    resync.dump_retries += after.dump_retries - before.dump_retries;
 }
 
 template <typename F>
@@ -309,12 +350,15 @@ bool Runner::run(std::string &why) {
 }
 
 void Runner::finish() {
-    lcache_linux_counters_t c;
-    lcache_linux_get_counters(&c);
+    lcache_linux_counters_t c = counters();
     result_.handled = c.messages_handled;
     result_.skipped = c.messages_skipped;
     result_.malformed = c.messages_malformed;
     result_.overruns = c.overruns;
+    result_.foreign = c.messages_foreign;
+    result_.resync.resyncs = c.resyncs;
+    result_.resync.fallbacks = c.resync_fallbacks;
+    result_.resync.generation = c.generation;
     mtrack_usage_t usage;
     mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, &usage);
     result_.entries = usage.live_blocks;

@@ -45,6 +45,9 @@ int main(int argc, char **argv) {
                    "(0: none)")
         ->check(CLI::Range(0u, lchost::kMaxLateBurst))
         ->capture_default_str();
+    app.add_flag("--sync", o.sync,
+                 "Start warm: fill the cache from one dump of every link (lcache_linux_sync) "
+                 "right after opening the notification bridge");
     app.add_flag("--overrun", o.overrun,
                  "Starve the notification socket and make bursts of changes, so that "
                  "notifications are lost and the cache resynchronises");
