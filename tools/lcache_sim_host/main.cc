@@ -24,6 +24,10 @@ constexpr int kExitFailed = 3;
 int main(int argc, char **argv) {
     CLI::App app{"liblcache over the Linux kernel's interfaces, in a private network namespace"};
     app.name("lcache-sim host");
+    // One line, like lcache-sim's own.
+    app.failure_message([](const CLI::App *, const CLI::Error &e) {
+        return "lcache-sim host: " + std::string(e.what()) + " (see --help)\n";
+    });
     lchost::HostOptions o;
     app.add_option("--interfaces", o.interfaces, "veth pairs to build")
         ->check(CLI::Range(1u, lchost::kMaxInterfaces))
