@@ -10,10 +10,14 @@ constexpr uint32_t kMaxMtu = 9000;
 
 // Identity churn is rarer than attribute changes.
 const ChangeKindRow kKinds[] = {
-    {ChangeKind::carrier, "carrier", 2},       {ChangeKind::admin, "admin", 2},
-    {ChangeKind::mtu, "mtu", 2},               {ChangeKind::mac, "mac", 2},
-    {ChangeKind::bridge, "bridge", 2},         {ChangeKind::recreate, "recreate", 1},
-    {ChangeKind::rename, "rename", 1},         {ChangeKind::index_reuse, "index_reuse", 1},
+    {ChangeKind::carrier, "carrier", 2},
+    {ChangeKind::admin, "admin", 2},
+    {ChangeKind::mtu, "mtu", 2},
+    {ChangeKind::mac, "mac", 2},
+    {ChangeKind::bridge, "bridge", 2},
+    {ChangeKind::recreate, "recreate", 1},
+    {ChangeKind::rename, "rename", 1},
+    {ChangeKind::index_reuse, "index_reuse", 1},
     {ChangeKind::netns_move, "netns_move", 1},
 };
 
@@ -103,14 +107,13 @@ int make_change(ChangeKind kind, uint32_t i, World &world, OtherNetns &elsewhere
     case ChangeKind::index_reuse: {
         uint32_t mtu = other_mtu(p, rng);
         std::string name = world.fresh_name("eth", i), peer = world.fresh_name("vp", i);
-        change.what = "deleting " + change.what + " and giving its ifindex to " + name +
-                      " (peer " + peer + ", mtu " + std::to_string(mtu) + ")";
+        change.what = "deleting " + change.what + " and giving its ifindex to " + name + " (peer " +
+                      peer + ", mtu " + std::to_string(mtu) + ")";
         change.witness = &kind_named("name");
         change.expected = name;
         return world.reuse_index(i, name, peer, mtu);
     }
-    case ChangeKind::netns_move:
-        break;
+    case ChangeKind::netns_move: break;
     }
     change.what = "moving " + change.what + " to another namespace";
     change.gone_iod = p.near;

@@ -20,7 +20,7 @@ struct HostOptions {
     uint64_t changes = 400;
     uint64_t queries_per_change = 100;
     uint64_t seed = 1;
-    uint64_t flush_every = 50; // changes between two flushes of every entry (0: none)
+    uint64_t flush_every = 50;  // changes between two flushes of every entry (0: none)
     uint32_t late_burst = 2000; // changes made at once, now and then, before a dispatch (0: none)
     bool sync = false;          // start warm: lcache_linux_sync right after the open
     bool overrun = false;       // a starved socket and bursts of changes

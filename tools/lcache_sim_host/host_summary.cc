@@ -39,12 +39,12 @@ std::string start_row(const char *label, double ms, uint64_t round_trips, uint64
 
 std::string start_text(const StartCost &s) {
     std::string mode = s.synced ? "Start (sync)" : "Start (read-through)";
-    std::string out = printed("\n%-26s %9s  %11s  %10s\n", mode.c_str(), "ms", "round trips",
-                              "interfaces");
+    std::string out =
+        printed("\n%-26s %9s  %11s  %10s\n", mode.c_str(), "ms", "round trips", "interfaces");
     if (s.synced)
         out += start_row("lcache_linux_sync", s.sync_ms, s.sync_round_trips, s.sync_interfaces);
-    out += start_row("first question of each", s.first_questions_ms,
-                     s.first_questions_round_trips, s.first_questions);
+    out += start_row("first question of each", s.first_questions_ms, s.first_questions_round_trips,
+                     s.first_questions);
     out += start_row("in all (entries held)", s.sync_ms + s.first_questions_ms,
                      s.sync_round_trips + s.first_questions_round_trips, s.entries);
     if (s.sync_dump_retries)
