@@ -25,7 +25,9 @@ TEST(LcacheSimCli, VersionAndHelpNameWhatIsOffered) {
         {{"--help"}, {"run", "replay", "serve"}},
         {{"run", "--help"},
          {"--ports", "--port-channels", "--vlans", "--profile", "--sync-mask", "--queries",
-          "--seed", "--change-every", "--flush-every", "--peers", "--socket", "--json"}}};
+          "--seed", "--change-every", "--flush-every", "--peers", "--socket", "--json"}},
+        {{"host", "--help"},
+         {"--interfaces", "--changes", "--late-burst", "--sync", "--overrun", "--json"}}};
     for (const auto &[args, words] : kHelp) {
         const ToolRun run = run_tool(args);
         EXPECT_EQ(run.status, 0) << args.front();
@@ -97,7 +99,23 @@ INSTANTIATE_TEST_SUITE_P(
                              "at most 4096 port-channels"},
                       Misuse{"TablePastItsBound",
                              {"run", "--table-size", "4294967295"},
-                             "a table holds at most 1048576 buckets"}),
+                             "a table holds at most 1048576 buckets"},
+                      Misuse{"HostUnknownOption",
+                             {"host", "--bogus"},
+                             "lcache-sim host: The following argument was not expected: --bogus"},
+                      Misuse{"HostInterfacesPastTheirBound",
+                             {"host", "--interfaces", "8193"},
+                             "--interfaces: Value 8193 not in range 1 to 8192"},
+                      Misuse{"HostLateBurstPastItsBound",
+                             {"host", "--late-burst", "100001"},
+                             "--late-burst: Value 100001 not in range 0 to 100000"},
+                      Misuse{"HostNegativeLateBurst", {"host", "--late-burst", "-1"}, "--late-burst"},
+                      Misuse{"HostSyncWithAValue",
+                             {"host", "--sync=maybe"},
+                             "Could not convert: --sync = maybe"},
+                      Misuse{"HostSyncWithAnArgument",
+                             {"host", "--sync", "3"},
+                             "argument was not expected: 3"}),
     [](const auto &misuse) { return std::string(misuse.param.name); });
 
 TEST(LcacheSimCli, RunSchedulesChangesAndFlushesBeforeTheLastQuery) {

@@ -1,6 +1,9 @@
 #include "host_queries.h"
 
+#include <net/if.h>
+
 #include <cstdio>
+#include <string_view>
 
 #include "dmap.h"
 #include "lcache.h"
@@ -45,7 +48,12 @@ std::string kernel_mac(uint32_t iod) {
 
 std::string name_text(const char *name) { return name ? name : "none"; }
 std::string cached_name(uint32_t iod) { return name_text(lcache_netif_get_if_name(iod)); }
-std::string kernel_name(uint32_t iod) { return name_text(netif_get_if_name(iod)); }
+std::string peer_name(uint32_t iod) { return name_text(netif_get_if_name(iod)); }
+// An ioctl, so no answer the peers keep can stand in for the kernel's.
+std::string kernel_name(uint32_t iod) {
+    char name[IF_NAMESIZE];
+    return name_text(if_indextoname(iod, name));
+}
 
 std::string cached_ifindex(uint32_t iod) {
     uint32_t out = 0;
@@ -82,7 +90,7 @@ const QueryKind kKinds[] = {
     {"encap", "values", value<uint16_t, lcache_netif_get_if_encaptype>,
      value<uint32_t, netif_get_if_encaptype>},
     {"mac", "values", cached_mac, kernel_mac},
-    {"name", "values", cached_name, kernel_name},
+    {"name", "values", cached_name, peer_name, kernel_name},
     {"ifindex", "keys", cached_ifindex, kernel_ifindex},
     {"lif", "keys", by_ifindex<lcache_netif_get_ifindex_frm_iod, lcache_lifsvc_query_ifindex_to_lif>,
      by_ifindex<netif_get_ifindex_frm_iod, lifsvc_query_ifindex_to_lif>},
@@ -95,6 +103,13 @@ const char *const kFamilies[] = {"state", "bridging", "kind", "values", "keys"};
 } // namespace
 
 std::span<const QueryKind> query_kinds() { return kKinds; }
+
+const QueryKind &kind_named(const char *name) {
+    for (const QueryKind &kind : kKinds)
+        if (std::string_view(kind.name) == name)
+            return kind;
+    return kKinds[0];
+}
 std::span<const char *const> families() { return kFamilies; }
 
 } // namespace lchost

@@ -14,6 +14,13 @@ namespace {
 
 double ratio(uint64_t part, uint64_t whole) { return whole ? double(part) / double(whole) : 0.0; }
 
+double total(const std::vector<double> &samples) {
+    double sum = 0;
+    for (double sample : samples)
+        sum += sample;
+    return sum;
+}
+
 // The value below which `share` of the samples lie (nearest rank).
 double percentile(std::vector<double> samples, double share) {
     if (samples.empty())
@@ -25,6 +32,45 @@ double percentile(std::vector<double> samples, double share) {
 
 using tooltext::printed;
 
+std::string start_row(const char *label, double ms, uint64_t round_trips, uint64_t interfaces) {
+    return printed("  %-24s %9.1f  %11" PRIu64 "  %10" PRIu64 "\n", label, ms, round_trips,
+                   interfaces);
+}
+
+std::string start_text(const StartCost &s) {
+    std::string mode = s.synced ? "Start (sync)" : "Start (read-through)";
+    std::string out =
+        printed("\n%-26s %9s  %11s  %10s\n", mode.c_str(), "ms", "round trips", "interfaces");
+    if (s.synced)
+        out += start_row("lcache_linux_sync", s.sync_ms, s.sync_round_trips, s.sync_interfaces);
+    out += start_row("first question of each", s.first_questions_ms, s.first_questions_round_trips,
+                     s.first_questions);
+    out += start_row("in all (entries held)", s.sync_ms + s.first_questions_ms,
+                     s.sync_round_trips + s.first_questions_round_trips, s.entries);
+    if (s.sync_dump_retries)
+        out += printed("  the sync's dump was interrupted and asked again %" PRIu64 " times\n",
+                       s.sync_dump_retries);
+    return out;
+}
+
+std::string changes_text(const HostResult &r) {
+    std::string out = "Changes by kind:";
+    for (const auto &[kind, count] : r.changes_by_kind)
+        out += printed(" %s %" PRIu64 ",", kind.c_str(), count);
+    out.back() = '\n';
+    if (r.burst_changes)
+        out += printed("  %" PRIu64 " changes made within bursts\n", r.burst_changes);
+    return out;
+}
+
+std::string resync_text(const ResyncCost &c) {
+    return printed("Resyncs: %" PRIu64 " (%" PRIu64 " fell back to a flush), %.1f ms in all, "
+                   "median %.1f ms; %" PRIu64 " dumps (%" PRIu64 " retried), %" PRIu64
+                   " round trips; generation %" PRIu64 "\n",
+                   c.resyncs, c.fallbacks, total(c.ms), percentile(c.ms, 0.5),
+                   c.resyncs + c.dump_retries, c.dump_retries, c.round_trips, c.generation);
+}
+
 } // namespace
 
 std::string summary_text(const HostResult &r) {
@@ -32,6 +78,9 @@ std::string summary_text(const HostResult &r) {
     out += printed("Linux host: %u veth pairs, %" PRIu64 " changes, %" PRIu64 " queries, %" PRIu64
                    " flushes\n",
                    r.interfaces, r.changes, r.queries, r.flushes);
+    if (!r.changes_by_kind.empty())
+        out += changes_text(r);
+    out += start_text(r.start);
     out += "\nHit ratio per family (answered without a kernel round trip)\n";
     for (const char *family : families()) {
         auto it = r.families.find(family);
@@ -49,8 +98,9 @@ std::string summary_text(const HostResult &r) {
     out += printed("    a hit               %12.0f\n", r.cached_ns_per_hit);
     out += printed("    a miss              %12.0f\n", r.cached_ns_per_miss);
     out += printed("\nNotifications: %" PRIu64 " handled, %" PRIu64 " skipped, %" PRIu64
-                   " malformed, %" PRIu64 " overruns\n",
-                   r.handled, r.skipped, r.malformed, r.overruns);
+                   " malformed, %" PRIu64 " overruns, %" PRIu64 " foreign\n",
+                   r.handled, r.skipped, r.malformed, r.overruns, r.foreign);
+    out += resync_text(r.resync);
     out += printed("Staleness (change made -> cache answers it): median %.0f us, p99 %.0f us\n",
                    percentile(r.staleness_us, 0.5), percentile(r.staleness_us, 0.99));
     out +=
@@ -68,6 +118,22 @@ std::string summary_json(const HostResult &r) {
     j["changes"] = r.changes;
     j["queries"] = r.queries;
     j["flushes"] = r.flushes;
+    j["changes_by_kind"] = r.changes_by_kind;
+    j["burst_changes"] = r.burst_changes;
+    const StartCost &s = r.start;
+    j["start"]["mode"] = s.synced ? "sync" : "read-through";
+    j["start"]["sync"] = nullptr;
+    if (s.synced)
+        j["start"]["sync"] = {{"ms", s.sync_ms},
+                              {"round_trips", s.sync_round_trips},
+                              {"dump_retries", s.sync_dump_retries},
+                              {"interfaces", s.sync_interfaces}};
+    j["start"]["first_question"] = {{"interfaces", s.first_questions},
+                                    {"ms", s.first_questions_ms},
+                                    {"round_trips", s.first_questions_round_trips}};
+    j["start"]["ms"] = s.sync_ms + s.first_questions_ms;
+    j["start"]["round_trips"] = s.sync_round_trips + s.first_questions_round_trips;
+    j["start"]["entries"] = s.entries;
     for (const char *family : families()) {
         auto it = r.families.find(family);
         if (it != r.families.end())
@@ -83,7 +149,16 @@ std::string summary_json(const HostResult &r) {
     j["notifications"] = {{"handled", r.handled},
                           {"skipped", r.skipped},
                           {"malformed", r.malformed},
-                          {"overruns", r.overruns}};
+                          {"overruns", r.overruns},
+                          {"foreign", r.foreign}};
+    const ResyncCost &c = r.resync;
+    j["resync"] = {{"count", c.resyncs},
+                   {"fallbacks", c.fallbacks},
+                   {"ms", {{"total", total(c.ms)}, {"median", percentile(c.ms, 0.5)}}},
+                   {"dumps", c.resyncs + c.dump_retries},
+                   {"dump_retries", c.dump_retries},
+                   {"round_trips", c.round_trips},
+                   {"generation", c.generation}};
     j["staleness_us"] = {{"median", percentile(r.staleness_us, 0.5)},
                          {"p99", percentile(r.staleness_us, 0.99)},
                          {"samples", r.staleness_us.size()}};

@@ -3,7 +3,8 @@
 // and real kernel changes; every answer about a changed interface is
 // checked against the kernel once the change's notifications are
 // dispatched.  Exit status 0, 1 when an answer disagreed, 2 on bad
-// options or where no namespace can be made, 3 when the run failed.
+// options or where no namespace can be made, 3 when the run failed (the
+// kernel refused a change, say).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -23,6 +24,10 @@ constexpr int kExitFailed = 3;
 int main(int argc, char **argv) {
     CLI::App app{"liblcache over the Linux kernel's interfaces, in a private network namespace"};
     app.name("lcache-sim host");
+    // One line, like lcache-sim's own.
+    app.failure_message([](const CLI::App *, const CLI::Error &e) {
+        return "lcache-sim host: " + std::string(e.what()) + " (see --help)\n";
+    });
     lchost::HostOptions o;
     app.add_option("--interfaces", o.interfaces, "veth pairs to build")
         ->check(CLI::Range(1u, lchost::kMaxInterfaces))
@@ -39,6 +44,14 @@ int main(int argc, char **argv) {
     app.add_option("--flush-every", o.flush_every, "Changes between two flushes (0: none)")
         ->check(CLI::Range(uint64_t{0}, lchost::kMaxChanges))
         ->capture_default_str();
+    app.add_option("--late-burst", o.late_burst,
+                   "Changes of a late burst, made now and then with no dispatch in between "
+                   "(0: none)")
+        ->check(CLI::Range(0u, lchost::kMaxLateBurst))
+        ->capture_default_str();
+    app.add_flag("--sync", o.sync,
+                 "Start warm: fill the cache from one dump of every link (lcache_linux_sync) "
+                 "right after opening the notification bridge");
     app.add_flag("--overrun", o.overrun,
                  "Starve the notification socket and make bursts of changes, so that "
                  "notifications are lost and the cache resynchronises");
