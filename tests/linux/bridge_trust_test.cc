@@ -41,7 +41,9 @@ TEST_F(HostTest, MessagesOverThirtyTwoKilobytesAreReadWhole) {
     ASSERT_TRUE(dispatch_until([&] { return netif_is_protoup(port) == 1; }));
     // Closed meanwhile: a notification per name would overrun its queue.
     lcache_linux_close();
-    for (int i = 0; i < kAltnames; ++i)
+    // qemu-user does not translate link property requests.
+    SKIP_UNLESS_SUPPORTED(control.add_altname(port, altname(0)), "alternative names");
+    for (int i = 1; i < kAltnames; ++i)
         ASSERT_EQ(control.add_altname(port, altname(i)), 0) << altname(i);
     ASSERT_GT(kernel_message(port).size(), 32768u);
 
