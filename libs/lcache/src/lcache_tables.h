@@ -162,5 +162,7 @@ inline uint32_t u32_keys_equal(const void *a, const void *b) {
 // lcache_{iod,pi,lif}_delete_entry.  1 on success, 0 otherwise.
 uint32_t insert_entry(const TableDesc &t, lcache_if_entry_t *entry);
 uint32_t delete_keyed_entry(const TableDesc &t, lcache_if_entry_t *entry);
+// lcache_if_delete_entry.
+uint32_t delete_if_entry(lcache_if_entry_t *entry);
 
 } // namespace lc
