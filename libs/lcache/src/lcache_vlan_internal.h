@@ -45,8 +45,10 @@ inline lcache_vlan_entry_t *vlan_entry(uint16_t vlan) {
     return create_vlan_entry(vlan);
 }
 
-// lcache_vlan_table_init.
+// lcache_vlan_table_init and lcache_vlan_print_table.
 uint32_t vlan_table_init();
+void print_vlan_table(ht_table_t *table);
+void print_vlan_entry(const lcache_vlan_entry_t *entry);
 
 // Returns every VLAN entry to the tracker without unlinking (the table is
 // about to be released).
