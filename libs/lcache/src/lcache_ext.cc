@@ -30,20 +30,17 @@ uint32_t private_data_query(uint32_t iod, uint32_t key, uint32_t *size) {
     if (!size)
         size = &unwanted_size;
     const auto &slot = kExt;
-    const Served s = serve(
+    lcache_if_entry_t *entry = serve(
         private_data_gate(), slot.row, [iod] { return find_entry_by_iod(iod); },
-        kStaleWhileDirty<kExt>);
-    if (!s.entry) {
+        kStaleWhileDirty<kExt>, [](lcache_if_entry_t &e) { store(e, kExt, ask(e, kExt)); });
+    if (!entry) {
         uint32_t data = netif_get_private_data(iod, key, size);
         const lcache_ext_fn convert = lcache.attr.ext_fn[0];
         return convert ? convert(data, *size) : data;
     }
-    lcache_if_entry_t &e = *s.entry;
-    if (s.stale)
-        store(e, slot, ask(e, slot));
-    settle(e, slot, slot.queried);
-    *size = e.*slot.field.size;
-    return read(e, slot);
+    settle(*entry, slot, slot.queried);
+    *size = entry->*slot.field.size;
+    return read(*entry, slot);
 }
 
 namespace {
@@ -52,24 +49,21 @@ namespace {
 // answers a miss or a stale slot, and in returning the value or whether it
 // is set.  Either settles the slot after answering, hit or not.
 template <const auto &Slot, bool IsSet> uint32_t query_extension(uint32_t iod, uint32_t key) {
-    constexpr const auto &slot = Slot;
-    const Served s = serve_by_iod<Slot>(iod);
-    if (!s.entry)
+    lcache_if_entry_t *entry = serve_by_iod<Slot>(iod, [iod, key](lcache_if_entry_t &e) {
+        store(e, Slot, IsSet ? Slot.peer(e, Slot.field, key) : netif_get_extension(iod, key));
+    });
+    if (!entry)
         return IsSet ? netif_is_extension_set(iod, key) : netif_get_extension(iod, key);
-    lcache_if_entry_t &e = *s.entry;
-    if (s.stale)
-        store(e, slot, IsSet ? slot.peer(e, slot.field, key) : netif_get_extension(iod, key));
-    settle(e, slot, slot.queried);
-    const uint32_t value = read(e, slot);
+    settle(*entry, Slot, Slot.queried);
+    const uint32_t value = read(*entry, Slot);
     return IsSet ? value != 0 : value;
 }
 
 // The owning service writes the value itself; no gate.
 template <const auto &Slot> uint32_t set_extension(uint32_t iod, uint32_t value) {
-    constexpr const auto &slot = Slot;
     if (lcache_if_entry_t *entry = find_entry_by_iod(iod)) {
-        count_update(slot);
-        store_fresh(*entry, slot, value);
+        count_update(Slot);
+        store_fresh(*entry, Slot, value);
     }
     return 1;
 }

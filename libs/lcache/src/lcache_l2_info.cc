@@ -53,28 +53,25 @@ uint32_t fill_from_entry(lcache_if_entry_t &entry, const L2Info &out) {
     *out.switching = read(entry, kSwitching);
 
     // Extension 0 is refetched whenever dirty, whatever sync_mask keeps.
-    const auto &slot = kExt;
-    const Served s = serve(
-        true, slot.row, [&entry] { return &entry; }, kStaleWhileDirty<kExt>);
-    if (s.stale)
-        store(entry, slot, ask(entry, slot));
-    settle(entry, slot, slot.queried);
-    *out.ext = read(entry, slot);
+    serve(
+        true, kExt.row, [&entry] { return &entry; }, kStaleWhileDirty<kExt>,
+        [](lcache_if_entry_t &e) { store(e, kExt, ask(e, kExt)); });
+    settle(entry, kExt, kExt.queried);
+    *out.ext = read(entry, kExt);
     return 0;
 }
 
 // The port of `pi`, counted in the pi row: found (or created), refreshed
 // first when its pi is stale.  NULL when the peers must answer.
 lcache_if_entry_t *port_entry(uint32_t pi, bool *refresh_failed) {
-    const Served s = serve(
+    return serve(
         true, kPiKey.row,
         [pi] { return lcache.attr.create_on_miss ? create_entry_by_pi(pi) : lookup(kPiTable, pi); },
-        [](const lcache_if_entry_t &e) { return is_dirty(e, kPiKey); });
-    if (s.stale) {
-        ++(lcache.stats.*kPiKey.refreshes);
-        *refresh_failed = !refresh_entry(s.entry, 0);
-    }
-    return s.entry;
+        [](const lcache_if_entry_t &e) { return is_dirty(e, kPiKey); },
+        [refresh_failed](lcache_if_entry_t &e) {
+            ++(lcache.stats.*kPiKey.refreshes);
+            *refresh_failed = !refresh_entry(&e, 0);
+        });
 }
 
 } // namespace

@@ -14,20 +14,18 @@ namespace {
 // The interface-type tests answer from the type the entry was created
 // with, counting nothing; the peer is asked (and counted) otherwise.
 template <uint8_t Type, uint32_t (*Peer)(uint32_t)> uint32_t type_query(uint32_t iod) {
-    const Served s = serve<Hits::uncounted>(
+    lcache_if_entry_t *entry = serve<Hits::uncounted>(
         all_set(lcache.attr.sync_mask, kIfType.gate), kIfType.row,
-        [iod] { return find_entry_by_iod(iod); }, kNeverStale);
-    if (!s.entry)
+        [iod] { return find_entry_by_iod(iod); }, kNeverStale, kNothingToFetch);
+    if (!entry)
         return Peer(iod);
-    return read(*s.entry, kIfType) == Type;
+    return read(*entry, kIfType) == Type;
 }
 
 // The entry's MAC, refetched when stale; NULL when the peer must answer.
 [[gnu::always_inline]] inline lcache_if_entry_t *entry_with_mac(uint32_t iod) {
-    const Served s = serve_by_iod<kMac>(iod);
-    if (s.stale)
-        take(*s.entry, kMac, src_mac(iod), kMac.queried);
-    return s.entry;
+    return serve_by_iod<kMac>(
+        iod, [iod](lcache_if_entry_t &e) { take(e, kMac, src_mac(iod), kMac.queried); });
 }
 
 [[gnu::always_inline]] inline uint8_t *answer_mac(uint32_t iod) {
@@ -43,18 +41,17 @@ uint8_t *mac_query(uint32_t iod) { return answer_mac(iod); }
 uint32_t vlan_info_query(uint32_t iod, netif_vlan_info_t *info, uint32_t *word) {
     if (!info || !word)
         return 0;
-    const Served s = serve_by_iod<kVlan>(iod);
-    if (!s.entry)
-        return netif_get_vlan_info(iod, info, word);
-    lcache_if_entry_t &e = *s.entry;
-    if (s.stale) {
+    lcache_if_entry_t *entry = serve_by_iod<kVlan>(iod, [=](lcache_if_entry_t &e) {
         store(e, kVlan, 0u);
         if (netif_get_vlan_info(iod, info, word) == 1) {
             store(e, kVlan, info->vlan);
             store(e, kVlanInfo, *word);
         }
         settle(e, kVlan, kVlan.queried);
-    }
+    });
+    if (!entry)
+        return netif_get_vlan_info(iod, info, word);
+    const lcache_if_entry_t &e = *entry;
     info->slice = hostctl_slice_get();
     info->vlan = read(e, kVlan);
     *word = read(e, kVlanInfo);
@@ -81,16 +78,15 @@ uint16_t lcache_netif_get_if_encaptype(uint32_t iod) { return lc::attr_query<lc:
 uint16_t lcache_netif_get_if_mtu(uint32_t iod) { return lc::attr_query<lc::kMtu>(iod); }
 
 uint16_t lcache_netif_get_if_vlanid(uint32_t iod) {
-    const lc::Served s = lc::serve_by_iod<lc::kVlan>(iod);
-    if (!s.entry)
-        return static_cast<uint16_t>(netif_get_if_vlanid(iod));
-    if (s.stale) {
+    lcache_if_entry_t *entry = lc::serve_by_iod<lc::kVlan>(iod, [iod](lcache_if_entry_t &e) {
         uint16_t vlan = 0;
         if (lc::ask_vlan_id(iod, lc::kIsVlan.peer(iod), &vlan))
-            lc::store(*s.entry, lc::kVlan, vlan);
-        lc::settle(*s.entry, lc::kVlan, lc::kVlan.queried);
-    }
-    return lc::read(*s.entry, lc::kVlan);
+            lc::store(e, lc::kVlan, vlan);
+        lc::settle(e, lc::kVlan, lc::kVlan.queried);
+    });
+    if (!entry)
+        return static_cast<uint16_t>(netif_get_if_vlanid(iod));
+    return lc::read(*entry, lc::kVlan);
 }
 
 uint32_t lcache_netif_get_vlan_info(uint32_t iod, netif_vlan_info_t *info, uint32_t *word) {
@@ -113,13 +109,13 @@ uint32_t lcache_netif_is_if_mac_addr(uint32_t iod, const uint8_t *mac) {
 const char *lcache_netif_get_if_name(uint32_t iod) {
     static char ring[10][255] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
     static int ring_index;
-    const lc::Served s = lc::serve(
+    lcache_if_entry_t *entry = lc::serve(
         lc::all_set(lcache.attr.sync_mask, lc::kName.gate), lc::kName.row,
-        [iod] { return lc::find_entry_by_iod(iod); }, lc::kNeverStale);
-    if (!s.entry)
+        [iod] { return lc::find_entry_by_iod(iod); }, lc::kNeverStale, lc::kNothingToFetch);
+    if (!entry)
         return netif_get_if_name(iod);
     ring_index = (ring_index + 1) % 10;
-    lc::kName.peer(s.entry->if_index, ring[ring_index], sizeof ring[ring_index]);
+    lc::kName.peer(entry->if_index, ring[ring_index], sizeof ring[ring_index]);
     return ring[ring_index];
 }
 

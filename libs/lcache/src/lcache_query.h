@@ -14,12 +14,11 @@ namespace lc {
 // pass-through hands on the peer's answer (a value cut to its width).
 template <const auto &A> [[gnu::always_inline]] inline auto attr_query(uint32_t iod) {
     using Answer = decltype(read(std::declval<const lcache_if_entry_t &>(), A));
-    const Served s = serve_by_iod<A>(iod);
-    if (!s.entry)
+    lcache_if_entry_t *entry =
+        serve_by_iod<A>(iod, [iod](lcache_if_entry_t &e) { take(e, A, A.peer(iod), A.queried); });
+    if (!entry)
         return static_cast<Answer>(A.peer(iod));
-    if (s.stale)
-        take(*s.entry, A, A.peer(iod), A.queried);
-    return read(*s.entry, A);
+    return read(*entry, A);
 }
 
 // lcache_netif_get_if_mac_addr, lcache_netif_get_vlan_info and

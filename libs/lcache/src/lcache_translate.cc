@@ -50,26 +50,29 @@ constexpr Translation kLifFromIfindex{kLifKey, find_entry_by_if,  kLifKey.peer, 
     if (!out)
         return LCACHE_ERR_NULL_ARG;
     const KeyAttr &k = t.key;
-    const Served s = serve(
+    bool refresh_failed = false;
+    lcache_if_entry_t *entry = serve(
         kept(k), k.row, [&t, key] { return t.find(key); },
-        [&k](const lcache_if_entry_t &e) { return is_dirty(e, k); });
-    if (!s.entry)
+        [&k](const lcache_if_entry_t &e) { return is_dirty(e, k); },
+        [&k, &refresh_failed](lcache_if_entry_t &e) {
+            ++(lcache.stats.*k.refreshes);
+            refresh_failed = !refresh_entry(&e, 0);
+        });
+    if (!entry)
         return t.peer(key, out);
-    if (s.stale) {
-        ++(lcache.stats.*k.refreshes);
-        if (!refresh_entry(s.entry, 0))
-            return k.refresh_failed;
-    }
-    *out = s.entry->*t.answer;
+    if (refresh_failed)
+        return k.refresh_failed;
+    *out = entry->*t.answer;
     return 0;
 }
 
 // The entry that answers a question about the port-channel or port of
-// `if_index`; `stale` as for serve.
-template <class Stale>
-Served serve_by_if(bool open, lcache_stat_row_t row, uint32_t if_index, Stale stale) {
+// `if_index`, as serve gives it.
+template <class Stale, class Fetch>
+lcache_if_entry_t *serve_by_if(bool open, lcache_stat_row_t row, uint32_t if_index, Stale stale,
+                               Fetch fetch) {
     return serve(
-        open, row, [if_index] { return find_entry_by_if(if_index); }, stale);
+        open, row, [if_index] { return find_entry_by_if(if_index); }, stale, fetch);
 }
 
 // The first operational member asked of the port-channel manager; a
@@ -89,22 +92,23 @@ uint32_t ask_fop(uint32_t if_index, uint32_t *fop) {
 // answers a miss and fills a stale or empty (0) value.
 uint32_t cached_member(bool open, uint32_t if_index, uint32_t *member,
                        uint32_t (*ask)(uint32_t if_index, uint32_t *member)) {
-    const Served s =
-        serve_by_if(open && kept(kAggIf), kAggIf.row, if_index, [](const lcache_if_entry_t &e) {
-            return is_dirty(e, kAggIf) || empty(e, kAggIf.field);
+    uint32_t status = 0;
+    lcache_if_entry_t *entry = serve_by_if(
+        open && kept(kAggIf), kAggIf.row, if_index,
+        [](const lcache_if_entry_t &e) { return is_dirty(e, kAggIf) || empty(e, kAggIf.field); },
+        [&](lcache_if_entry_t &e) {
+            // What the peer writes stays, whatever its status.
+            uint32_t fetched = read(e, kAggIf);
+            status = ask(if_index, &fetched);
+            store(e, kAggIf, fetched);
+            if (status == 0)
+                settle(e, kAggIf, kAggIf.queried);
         });
-    if (!s.entry)
+    if (!entry)
         return ask(if_index, member);
-    lcache_if_entry_t &e = *s.entry;
-    if (s.stale) {
-        uint32_t fetched = read(e, kAggIf);
-        const uint32_t status = ask(if_index, &fetched);
-        store(e, kAggIf, fetched);
-        if (status != 0)
-            return status;
-        settle(e, kAggIf, kAggIf.queried);
-    }
-    *member = read(e, kAggIf);
+    if (status != 0)
+        return status;
+    *member = read(*entry, kAggIf);
     return 0;
 }
 
@@ -114,23 +118,26 @@ uint32_t first_member(uint32_t if_index, uint32_t *member) {
 
 // The port mode, served from the ips flag: the ips mode or 0.
 uint32_t port_mode_query(uint32_t if_index, uint32_t *mode) {
-    const Served s = serve_by_if(kept(kIps), kIps.row, if_index, kStaleWhileDirty<kIps>);
-    if (!s.entry)
+    bool unclassified = false;
+    lcache_if_entry_t *entry = serve_by_if(
+        kept(kIps), kIps.row, if_index, kStaleWhileDirty<kIps>, [&](lcache_if_entry_t &e) {
+            uint8_t type = 0;
+            if (if_index_get_type(if_index, &type) != 0) {
+                LC_ERROR_AS("lcache_phyport_gldb_get_ifindex_port_mode",
+                            " Invalid interface index 0x%x\n", if_index);
+                unclassified = true;
+                return;
+            }
+            uint32_t peer_mode = 0;
+            if (type == IF_TYPE_ETH_PORT)
+                query_port_mode(if_index, &peer_mode);
+            take(e, kIps, peer_mode == NETIF_PORT_MODE_IPS, kIps.queried);
+        });
+    if (!entry)
         return query_port_mode(if_index, mode);
-    lcache_if_entry_t &e = *s.entry;
-    if (s.stale) {
-        uint8_t type = 0;
-        if (if_index_get_type(if_index, &type) != 0) {
-            LC_ERROR_AS("lcache_phyport_gldb_get_ifindex_port_mode",
-                        " Invalid interface index 0x%x\n", if_index);
-            return LCACHE_ERR_BAD_IFINDEX;
-        }
-        uint32_t peer_mode = 0;
-        if (type == IF_TYPE_ETH_PORT)
-            query_port_mode(if_index, &peer_mode);
-        take(e, kIps, peer_mode == NETIF_PORT_MODE_IPS, kIps.queried);
-    }
-    *mode = read(e, kIps) ? NETIF_PORT_MODE_IPS : 0;
+    if (unclassified)
+        return LCACHE_ERR_BAD_IFINDEX;
+    *mode = read(*entry, kIps) ? NETIF_PORT_MODE_IPS : 0;
     return 0;
 }
 

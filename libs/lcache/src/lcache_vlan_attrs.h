@@ -37,35 +37,29 @@ inline constexpr VlanAttr kFindex{LCACHE_ATTR_FINDEX, LCACHE_VLAN_STAT_BD, LCACH
 // In the order the refresh fetches them.
 inline constexpr const VlanAttr *kVlanAttrs[] = {&kPvlan, &kBd, &kFindex};
 
-struct VlanServed {
-    lcache_vlan_entry_t *entry; // NULL: the peers answer
-    bool stale;                 // the entry must fetch the value before answering
-    bool kept;                  // sync_mask has the attribute
-};
+inline bool kept(const VlanAttr &a) { return lcache.attr.sync_mask & a.bit; }
 
 // The one gate of the VLAN queries: the attribute kept and an entry had
-// (found, or created, and refreshed when dirty).  A closed gate, a missing
-// entry and a stale value count a miss of the attribute's query row, a
-// fresh value a hit.
-[[gnu::always_inline]] inline VlanServed serve_vlan(const VlanAttr &a, uint16_t vlan) {
-    const bool kept = lcache.attr.sync_mask & a.bit;
-    lcache_vlan_entry_t *entry = kept ? vlan_entry(vlan) : nullptr;
+// (found, or created, and refreshed when dirty).  A value still stale is
+// fetched again with the caller's `key`, and its bit clears when every
+// call succeeded.  A closed gate, a missing entry and a stale value count
+// a miss of the attribute's query row, a fresh value a hit.  Returns the
+// entry that answers, NULL when the peers must.
+[[gnu::always_inline]] inline lcache_vlan_entry_t *serve_vlan(const VlanAttr &a, uint16_t vlan,
+                                                              const vlan_key_t &key) {
+    lcache_vlan_entry_t *entry = kept(a) ? vlan_entry(vlan) : nullptr;
     if (!entry) {
         ++lcache.stats.vlan_misses[a.queried];
-        return {nullptr, false, kept};
+        return nullptr;
     }
     if (entry->dirty & a.bit) {
         ++lcache.stats.vlan_misses[a.queried];
-        return {entry, true, kept};
+        if (a.refetch(*entry, key))
+            entry->dirty &= ~a.bit;
+    } else {
+        ++lcache.stats.vlan_hits[a.queried];
     }
-    ++lcache.stats.vlan_hits[a.queried];
-    return {entry, false, kept};
-}
-
-// A query's own fetch of a stale value; its bit clears when it is final.
-inline void refetch(lcache_vlan_entry_t &e, const VlanAttr &a, const vlan_key_t &key) {
-    if (a.refetch(e, key))
-        e.dirty &= ~a.bit;
+    return entry;
 }
 
 } // namespace lc

@@ -27,12 +27,10 @@ inline uint16_t low_vlan(const vlan_key_t &key) {
 // The caller's key reaches the VLAN manager unchanged; the entry is chosen
 // by the low 16 bits of its VLAN number.
 [[gnu::always_inline]] inline uint32_t bd_query(const vlan_key_t &key, uint16_t *bd) {
-    const VlanServed s = serve_vlan(kBd, low_vlan(key));
-    if (!s.entry)
+    const lcache_vlan_entry_t *entry = serve_vlan(kBd, low_vlan(key), key);
+    if (!entry)
         return vlan_get_bd(key, bd);
-    if (s.stale)
-        refetch(*s.entry, kBd, key);
-    *bd = s.entry->bd;
+    *bd = entry->bd;
     return 0;
 }
 
@@ -54,19 +52,18 @@ uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan) {
     if (!pvlan)
         return 0;
     const vlan_key_t key = lc::vlan_key(vlan);
-    const lc::VlanServed s = lc::serve_vlan(lc::kPvlan, static_cast<uint16_t>(vlan));
-    if (!s.entry) {
+    const lcache_vlan_entry_t *entry = lc::serve_vlan(lc::kPvlan, static_cast<uint16_t>(vlan), key);
+    if (!entry) {
         uint16_t dropped_bd = 0;
         const uint32_t status = vlan_get_bd_and_primary_vlan(key, &dropped_bd, pvlan);
-        if (status != 0 && !s.kept)
+        // Told apart: the attribute not kept, or no entry to be had.
+        if (status != 0 && !lc::kept(lc::kPvlan))
             LC_TRACE("2 vlan_get_bd_and_primary_vlan ret0x%x vlan %d\n", status, vlan);
         else if (status != 0)
             LC_TRACE("3vlan_get_bd_and_primary_vlan ret 0x%x vlan %d\n", status, vlan);
         return 0;
     }
-    if (s.stale)
-        lc::refetch(*s.entry, lc::kPvlan, key);
-    *pvlan = s.entry->pvlan;
+    *pvlan = entry->pvlan;
     return 0;
 }
 
@@ -76,15 +73,13 @@ uint32_t lcache_vlan_to_flood_di(uint16_t vlan, uint32_t *di, uint16_t *bd) {
     if (!di || !bd)
         return LCACHE_ERR_NULL_ARG;
     const vlan_key_t key = lc::vlan_key(vlan);
-    const lc::VlanServed s = lc::serve_vlan(lc::kFindex, vlan);
-    if (!s.entry) {
+    const lcache_vlan_entry_t *entry = lc::serve_vlan(lc::kFindex, vlan, key);
+    if (!entry) {
         lc::bd_query(key, bd);
         return dmap_lib_bd_to_di(*bd, di);
     }
-    if (s.stale)
-        lc::refetch(*s.entry, lc::kFindex, key);
-    *di = s.entry->fi;
-    *bd = s.entry->bd;
+    *di = entry->fi;
+    *bd = entry->bd;
     return 0;
 }
 }
