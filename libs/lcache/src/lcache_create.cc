@@ -10,6 +10,7 @@
 #include "lcache_create.h"
 #include "lcache_destroy.h"
 #include "lcache_entry.h"
+#include "lcache_key_attrs.h"
 #include "lcache_refresh.h"
 #include "lcache_tables.h"
 #include "lifsvc.h"
@@ -42,7 +43,7 @@ bool join_iod_table(lcache_if_entry_t *entry, uint32_t iod) {
         destroy_entry(entry);
         return false;
     }
-    entry->dirty &= ~LCACHE_ATTR_IOD;
+    settle_key(*entry, kIodKey);
     return true;
 }
 

@@ -31,6 +31,9 @@ inline bool kept(const KeyAttr &k) { return lcache.attr.sync_mask & key_bit(k); 
 
 inline bool is_dirty(const lcache_if_entry_t &e, const KeyAttr &k) { return e.dirty & key_bit(k); }
 
+// The entry is held under the key its peer gives: the key is fresh.
+inline void settle_key(lcache_if_entry_t &e, const KeyAttr &k) { e.dirty &= ~key_bit(k); }
+
 inline void count_update(const KeyAttr &k) { ++lcache.stats.updates[k.row]; }
 
 } // namespace lc

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "lcache_attrs.h"
-#include "lcache_tables.h"
+#include "lcache_key_attrs.h"
 
 namespace lc {
 
@@ -70,7 +70,7 @@ template <class Row> void ask_notified(lcache_if_entry_t &entry, const Row &a) {
 // sub-interface's parent): mark exactly the kept ones dirty so the next
 // refresh asks and re-maps them.
 inline void redo_hardware_keys(lcache_if_entry_t &entry) {
-    constexpr uint32_t keys = LCACHE_ATTR_PI | LCACHE_ATTR_LIF;
+    constexpr uint32_t keys = key_bit(kPiKey) | key_bit(kLifKey);
     entry.dirty = (entry.dirty & ~keys) | (lcache.attr.sync_mask & keys);
 }
 

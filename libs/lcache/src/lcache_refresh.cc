@@ -141,7 +141,7 @@ void remap_key(lcache_if_entry_t &entry, const KeyMove &m, bool first_fill) {
     count_update(m.key);
     uint32_t &held = key_of(t, entry);
     if (m.unchanged_is_final && !first_fill && key != t.none && held == key)
-        entry.dirty &= ~t.sync_bit;
+        settle_key(entry, m.key);
     if (held == key)
         return;
     if (!first_fill)
@@ -171,7 +171,7 @@ void remap_key(lcache_if_entry_t &entry, const KeyMove &m, bool first_fill) {
     }
     held = key;
     if (insert_entry(t, &entry)) {
-        entry.dirty &= ~t.sync_bit;
+        settle_key(entry, m.key);
     } else {
         m.report_insert_fail(entry, key);
         held = t.none;
