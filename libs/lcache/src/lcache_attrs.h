@@ -1,118 +1,144 @@
-// Descriptors of the attributes that several operations handle alike: the
-// one-bit flags and the four extension slots.  The refresh, the queries
-// and the notifications all read these tables, so an attribute's bit, row,
-// peer call and field are written down exactly once.
+// Every cached attribute of an interface, one row each: its bit, its
+// statistics row, the gate of its queries, where the entry keeps it, who
+// answers for it, and when the refresh's and a query's answers are final.
+// The refresh, the queries and the notifications all store through these
+// rows, so none of this is written anywhere else.
 #pragma once
 
-#include "lcache_internal.h"
+#include <bit>
+
+#include "lcache_attr_row.h"
 #include "netif.h"
+#include "rtctx.h"
 
 namespace lc {
 
-// A boolean kept as one bit of `flags` or `flags2`.
-struct FlagAttr {
-    uint32_t bit; // dirty / sync_mask bit
-    lcache_stat_row_t row;
-    uint32_t (*peer)(uint32_t iod); // the interface manager's own query
-    uint8_t lcache_if_entry_t::*field;
-    uint8_t mask;
-};
+// The base routing table of an interface.
+inline uint32_t base_table_id(uint32_t iod) {
+    return rtctx_if_get_table_id(iod, RTCTX_AF_IPV4, "base");
+}
 
-// An attribute's bit and row share its NAME; the flag is `mask` in `field`.
-#define LC_FLAG(NAME, peer, field, mask)                                                           \
-    FlagAttr { LCACHE_ATTR_##NAME, LCACHE_STAT_##NAME, peer, &lcache_if_entry_t::field, mask }
+// lcache_get_if_src_mac_addr: the source MAC in one static buffer, which
+// the next call overwrites.
+uint8_t *src_mac(uint32_t iod);
 
-inline constexpr FlagAttr kSwitchportFlag =
+// An extension slot's value: the owner's conversion of the private data
+// under `key` (the size lands in the entry), or, without a conversion, the
+// interface manager's own extension value.
+uint32_t ext_value(lcache_if_entry_t &e, ExtField f, uint32_t key);
+using ExtPeer = uint32_t (*)(lcache_if_entry_t &e, ExtField f, uint32_t key);
+
+// A query keyed by iod needs the iod table as well as the attribute.
+constexpr uint32_t by_iod(uint32_t bit) { return bit | LCACHE_ATTR_IOD; }
+constexpr uint32_t kNoQuery = 0; // gate of an attribute that no query serves
+
+// A flag's bit and row share its NAME; any answer is final.
+#define LC_FLAG(NAME, peer, byte, mask)                                                            \
+    attr_row(LCACHE_ATTR_##NAME, LCACHE_STAT_##NAME, by_iod(LCACHE_ATTR_##NAME), 0,                \
+             FlagField{&lcache_if_entry_t::byte, mask}, peer, Final::always, Final::always)
+inline constexpr auto kSwitchport =
     LC_FLAG(SWITCHPORT, netif_is_switchport, flags, LCACHE_FLAG_SWPORT);
-inline constexpr FlagAttr kSwitchingFlag =
+inline constexpr auto kSwitching =
     LC_FLAG(SWITCHING, netif_is_switching_enabled_on_iod, flags, LCACHE_FLAG_SW);
-inline constexpr FlagAttr kLinkupFlag = LC_FLAG(LINKUP, netif_is_linkup, flags, LCACHE_FLAG_LINKUP);
-inline constexpr FlagAttr kProtoupFlag =
-    LC_FLAG(PROTOUP, netif_is_protoup, flags, LCACHE_FLAG_PROTOUP);
-inline constexpr FlagAttr kEthernetFlag =
-    LC_FLAG(ETHERNET, netif_is_ethernet, flags, LCACHE_FLAG_ETH);
-inline constexpr FlagAttr kIsVlanFlag = LC_FLAG(IS_VLAN, netif_is_vlan, flags, LCACHE_FLAG_ISVLAN);
-inline constexpr FlagAttr kNullFlag = LC_FLAG(NULL, netif_is_null0, flags, LCACHE_FLAG_NULL);
-inline constexpr FlagAttr kP2pFlag = LC_FLAG(P2P, netif_is_native_p2p, flags2, LCACHE_FLAG2_P2P);
-inline constexpr FlagAttr kLoopbackFlag =
-    LC_FLAG(LOOPBACK, netif_is_loopback, flags2, LCACHE_FLAG2_LO);
-
+inline constexpr auto kLinkup = LC_FLAG(LINKUP, netif_is_linkup, flags, LCACHE_FLAG_LINKUP);
+inline constexpr auto kProtoup = LC_FLAG(PROTOUP, netif_is_protoup, flags, LCACHE_FLAG_PROTOUP);
+inline constexpr auto kEthernet = LC_FLAG(ETHERNET, netif_is_ethernet, flags, LCACHE_FLAG_ETH);
+inline constexpr auto kIsVlan = LC_FLAG(IS_VLAN, netif_is_vlan, flags, LCACHE_FLAG_ISVLAN);
+inline constexpr auto kNull = LC_FLAG(NULL, netif_is_null0, flags, LCACHE_FLAG_NULL);
+inline constexpr auto kP2p = LC_FLAG(P2P, netif_is_native_p2p, flags2, LCACHE_FLAG2_P2P);
+inline constexpr auto kLoopback = LC_FLAG(LOOPBACK, netif_is_loopback, flags2, LCACHE_FLAG2_LO);
 #undef LC_FLAG
 
-// The cached flag.
-inline bool read_flag(const lcache_if_entry_t &entry, const FlagAttr &f) {
-    return (entry.*f.field & f.mask) != 0;
+// The port mode, asked by ifindex of Ethernet ports only, kept as the ips
+// flag.
+inline constexpr auto kIps = attr_row(LCACHE_ATTR_IPS, LCACHE_STAT_IPS, LCACHE_ATTR_IPS, 0,
+                                      FlagField{&lcache_if_entry_t::flags, LCACHE_FLAG_IPS},
+                                      nullptr, Final::always, Final::always);
+
+// A value's bit and row share its NAME.
+#define LC_VALUE(NAME, gate, T, member, peer, refreshed, queried)                                  \
+    attr_row(LCACHE_ATTR_##NAME, LCACHE_STAT_##NAME, gate, 0,                                      \
+             ValueField<T>{&lcache_if_entry_t::member}, peer, Final::refreshed, Final::queried)
+inline constexpr auto kEncap = LC_VALUE(ENCAP, by_iod(LCACHE_ATTR_ENCAP), uint16_t, encap,
+                                        netif_get_if_encaptype, nonzero, nonzero);
+// A query takes an MTU of 0 as the answer; the refresh asks again.
+inline constexpr auto kMtu =
+    LC_VALUE(MTU, by_iod(LCACHE_ATTR_MTU), uint16_t, mtu, netif_get_if_mtu, nonzero, always);
+inline constexpr auto kContext =
+    LC_VALUE(CONTEXT, kNoQuery, uint32_t, ctx, rtctx_if_get_context_id, nonzero, nonzero);
+inline constexpr auto kBaseTid =
+    LC_VALUE(BASE_TID, kNoQuery, uint32_t, tid, base_table_id, nonzero, nonzero);
+// The VLAN id comes from the VLAN interface or the switchport's VLAN
+// information (ask_vlan_id); whatever that gives is final.
+inline constexpr auto kVlan =
+    LC_VALUE(VLAN, by_iod(LCACHE_ATTR_VLAN), uint16_t, vlan, nullptr, always, always);
+// The VLAN information word, kept under the VLAN's bit by the VLAN
+// information query alone.
+inline constexpr auto kVlanInfo =
+    LC_VALUE(VLAN, by_iod(LCACHE_ATTR_VLAN), uint32_t, vlan_info, nullptr, always, always);
+// A port-channel's first operational member (a sub-interface's parent
+// shares the field), asked by ifindex.  Its steps are its own: the
+// refresh asks two peers, and a query takes a member of 0 as no answer.
+inline constexpr auto kAggIf =
+    LC_VALUE(AGG_IF, LCACHE_ATTR_AGG_IF, uint32_t, agg_if, nullptr, always, always);
+// The interface type, stored once by the creation.  The type tests answer
+// from it whatever its bit says, and count only their pass-throughs.
+inline constexpr auto kIfType = attr_row(
+    LCACHE_ATTR_IF_TYPE, LCACHE_STAT_PASSTHROUGH, by_iod(LCACHE_ATTR_IF_TYPE), 0,
+    ValueField<uint8_t>{&lcache_if_entry_t::if_type}, nullptr, Final::always, Final::always);
+#undef LC_VALUE
+
+inline constexpr auto kMac =
+    attr_row(LCACHE_ATTR_MAC, LCACHE_STAT_MAC, by_iod(LCACHE_ATTR_MAC), 0,
+             MacField{&lcache_if_entry_t::mac}, src_mac, Final::nonzero, Final::nonzero);
+
+// The name is never kept: a query with an entry asks by ifindex.
+inline constexpr auto kName =
+    attr_row(LCACHE_ATTR_NAME, LCACHE_STAT_NAME, by_iod(LCACHE_ATTR_NAME), 0, NoField{},
+             netif_get_ifindex_name, Final::always, Final::always);
+
+// The four extension slots, refreshed only while kept.  A query takes a
+// held 0 as no answer.
+#define LC_EXT(I, N)                                                                               \
+    inline constexpr Attr<ExtField, ExtPeer> kExt##N{                                              \
+        LCACHE_ATTR_EXT##N,                                                                        \
+        LCACHE_STAT_EXT##N,                                                                        \
+        by_iod(LCACHE_ATTR_EXT##N),                                                                \
+        LCACHE_ATTR_EXT##N,                                                                        \
+        ExtField{I, &lcache_if_entry_t::extn##N, &lcache_if_entry_t::extn##N##_size},              \
+        ext_value,                                                                                 \
+        Final::nonzero,                                                                            \
+        Final::nonzero_or_stale};
+LC_EXT(0, )
+LC_EXT(1, 1)
+LC_EXT(2, 2)
+LC_EXT(3, 3)
+#undef LC_EXT
+inline constexpr const Attr<ExtField, ExtPeer> *kExtSlots[] = {&kExt, &kExt1, &kExt2, &kExt3};
+
+// An extension slot's own owner key.
+inline uint32_t ask(lcache_if_entry_t &e, const Attr<ExtField, ExtPeer> &a) {
+    return a.peer(e, a.field, lcache.attr.ext_key[a.field.slot]);
 }
 
-// Writes bit 0 of a peer's answer (only that bit is the flag); the dirty
-// bit is left as it is.
-inline void store_flag(lcache_if_entry_t &entry, const FlagAttr &f, uint32_t answer) {
-    if (answer & 1)
-        entry.*f.field |= f.mask;
-    else
-        entry.*f.field &= static_cast<uint8_t>(~f.mask);
+// Each row has one bit, its own, and a query's gate holds it.
+template <class F, class P> constexpr bool well_formed(const Attr<F, P> &a) {
+    return std::has_single_bit(a.bit) && (a.gate == kNoQuery || (a.gate & a.bit)) &&
+           (a.refresh_gate & ~a.bit) == 0;
 }
-
-// Stores a value known to be fresh: the flag is clean afterwards.
-inline void settle_flag(lcache_if_entry_t &entry, const FlagAttr &f, uint32_t answer) {
-    store_flag(entry, f, answer);
-    entry.dirty &= ~f.bit;
+template <class... Rows> constexpr bool rows_apart(const Rows &...rows) {
+    uint32_t seen = 0;
+    bool apart = true;
+    ((apart = apart && well_formed(rows) && !(seen & rows.bit), seen |= rows.bit), ...);
+    return apart;
 }
-
-// Asks the peer and settles the flag with its answer.
-inline void fetch_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
-    settle_flag(entry, f, f.peer(entry.iod));
-}
-
-// Counts a store that did not answer a query (refresh, notification).
-inline void count_update(lcache_stat_row_t row) { ++lcache.stats.updates[row]; }
-
-// Fetches a dirty flag, counting the update; a clean one is left alone.
-inline void refresh_flag(lcache_if_entry_t &entry, const FlagAttr &f) {
-    if (!(entry.dirty & f.bit))
-        return;
-    fetch_flag(entry, f);
-    count_update(f.row);
-}
-
-// One of the four extension slots.
-struct ExtSlot {
-    unsigned index; // into ext_fn / ext_key
-    uint32_t bit;
-    lcache_stat_row_t row;
-    uint32_t lcache_if_entry_t::*value;
-    uint32_t lcache_if_entry_t::*size;
-};
-
-inline constexpr ExtSlot kExtSlots[4] = {
-    {0, LCACHE_ATTR_EXT, LCACHE_STAT_EXT, &lcache_if_entry_t::extn, &lcache_if_entry_t::extn_size},
-    {1, LCACHE_ATTR_EXT1, LCACHE_STAT_EXT1, &lcache_if_entry_t::extn1,
-     &lcache_if_entry_t::extn1_size},
-    {2, LCACHE_ATTR_EXT2, LCACHE_STAT_EXT2, &lcache_if_entry_t::extn2,
-     &lcache_if_entry_t::extn2_size},
-    {3, LCACHE_ATTR_EXT3, LCACHE_STAT_EXT3, &lcache_if_entry_t::extn3,
-     &lcache_if_entry_t::extn3_size},
-};
-
-// The slot's value as its owner's conversion callback derives it from the
-// private data under `key` (the size lands in the entry), or, without a
-// callback, the interface manager's own extension value.
-inline uint32_t fetch_ext_value(lcache_if_entry_t &entry, const ExtSlot &s, uint32_t key) {
-    if (lcache_ext_fn fn = lcache.attr.ext_fn[s.index]) {
-        uint32_t data = netif_get_private_data(entry.iod, key, &(entry.*s.size));
-        return fn(data, entry.*s.size);
-    }
-    return netif_get_extension(entry.iod, key);
-}
-
-// Settles a slot after a query read it: a value of 0 is no answer yet, so
-// its bit is set again and the next query asks the peer.  Returns the value.
-inline uint32_t settle_ext(lcache_if_entry_t &entry, const ExtSlot &s) {
-    if (entry.*s.value != 0)
-        entry.dirty &= ~s.bit;
-    else
-        entry.dirty |= s.bit;
-    return entry.*s.value;
-}
+// The VLAN information word alone shares a bit, the VLAN id's.
+static_assert(rows_apart(kSwitchport, kSwitching, kLinkup, kProtoup, kEthernet, kIsVlan, kNull,
+                         kP2p, kLoopback, kIps, kEncap, kMtu, kContext, kBaseTid, kVlan, kAggIf,
+                         kIfType, kMac, kName, kExt, kExt1, kExt2, kExt3) &&
+              well_formed(kVlanInfo) && kVlanInfo.bit == kVlan.bit);
+// Each slot's place in the array is the one its field names.
+static_assert(kExtSlots[0]->field.slot == 0 && kExtSlots[1]->field.slot == 1 &&
+              kExtSlots[2]->field.slot == 2 && kExtSlots[3]->field.slot == 3);
 
 } // namespace lc

@@ -6,8 +6,11 @@
 
 #include "dmap.h"
 #include "if_index.h"
+#include "lcache_attrs.h"
 #include "lcache_create.h"
+#include "lcache_destroy.h"
 #include "lcache_entry.h"
+#include "lcache_key_attrs.h"
 #include "lcache_refresh.h"
 #include "lcache_tables.h"
 #include "lifsvc.h"
@@ -29,7 +32,7 @@ bool join_iod_table(lcache_if_entry_t *entry, uint32_t iod) {
                     "PI 0x%x/LIF 0x%x\n",
                     entry->if_index, iod, stale->if_index, stale->pi, stale->lif);
         syslog_backtrace(kCreateOp, 7);
-        lcache_if_remove_entry_by_iod(iod);
+        remove_entry_by_iod(iod);
     }
     // A stale holder whose delete failed still holds the iod: inserting
     // a second entry under it would break the table, so this fails too.
@@ -37,10 +40,10 @@ bool join_iod_table(lcache_if_entry_t *entry, uint32_t iod) {
         entry->iod = LCACHE_NO_IOD;
         LC_ERROR_AS(kCreateOp, "Iod-create for if-index 0x%x, iod %d failed\n", entry->if_index,
                     iod);
-        lcache_if_destroy_entry(entry);
+        destroy_entry(entry);
         return false;
     }
-    entry->dirty &= ~LCACHE_ATTR_IOD;
+    settle_key(*entry, kIodKey);
     return true;
 }
 
@@ -90,19 +93,19 @@ lcache_if_entry_t *create_entry(uint32_t if_index, uint32_t iod, uint32_t pi, ui
     entry->if_index = if_index;
     entry->pi = LCACHE_NO_PI;
     entry->lif = LCACHE_NO_LIF;
-    entry->mtu = static_cast<uint16_t>(netif_get_if_mtu(iod));
+    // Known before the refresh runs, but not vouched for: its bit stays.
+    store(*entry, kMtu, kMtu.peer(iod));
     if (!insert_entry(kIfTable, entry)) {
         ++lcache.stats.if_frees;
         release_entry(entry, kFillInsertFail);
         LC_ERROR_AS(kCreateOp, "If-create for if-index 0x%x, iod %d failed\n", if_index, iod);
         return nullptr;
     }
-    entry->if_type = type;
-    entry->dirty &= ~LCACHE_ATTR_IF_TYPE;
+    store_fresh(*entry, kIfType, type);
     if ((entry->dirty & LCACHE_ATTR_IOD) && !join_iod_table(entry, iod))
         return nullptr;
     if (!refresh_entry(entry, 1)) {
-        lcache_if_destroy_entry(entry);
+        destroy_entry(entry);
         return nullptr;
     }
     return entry;

@@ -23,28 +23,6 @@ inline lcache_if_entry_t *find_entry_by_iod(uint32_t iod) {
         return entry;
     return lcache.attr.create_on_miss ? create_missing_by_iod(iod) : nullptr;
 }
-// The entry that may answer a query of an attribute whose bits are `gate`:
-// the gate and the iod table are kept and the entry is there or can be
-// created.  NULL, counting a miss of `row`, when the peer must answer.
-inline lcache_if_entry_t *serving_entry(uint32_t iod, uint32_t gate, lcache_stat_row_t row) {
-    if (all_set(lcache.attr.sync_mask, gate | LCACHE_ATTR_IOD))
-        if (lcache_if_entry_t *entry = find_entry_by_iod(iod))
-            return entry;
-    ++lcache.stats.misses[row];
-    return nullptr;
-}
-
-// Whether a serving entry must fetch its attribute first: a dirty bit
-// counts a miss of `row`, a clean one a hit.
-inline bool must_fetch(const lcache_if_entry_t &entry, uint32_t bit, lcache_stat_row_t row) {
-    if (entry.dirty & bit) {
-        ++lcache.stats.misses[row];
-        return true;
-    }
-    ++lcache.stats.hits[row];
-    return false;
-}
-
 // lcache_if_create_entry_by_pi / _by_lif.
 lcache_if_entry_t *create_entry_by_pi(uint32_t pi);
 lcache_if_entry_t *create_entry_by_lif(uint32_t lif);

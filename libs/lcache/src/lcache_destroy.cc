@@ -1,6 +1,9 @@
 // Tearing an entry down: out of the lif, pi and iod tables first, so that
 // leaving the if table last releases it.
+#include "lcache_destroy.h"
 #include "lcache_tables.h"
+
+namespace lc {
 
 namespace {
 
@@ -8,56 +11,66 @@ namespace {
 // membership counts: an interface manager may have given a key that reads
 // as "none" (iod 0), and the entry is then held under it like under any
 // other key.
-void leave_keyed_table(const lc::TableDesc &t, lcache_if_entry_t *entry) {
-    if ((lcache.attr.sync_mask & t.sync_bit) && lc::holds(t, *entry))
-        lc::delete_keyed_entry(t, entry);
+void leave_keyed_table(const TableDesc &t, lcache_if_entry_t *entry) {
+    if ((lcache.attr.sync_mask & t.sync_bit) && holds(t, *entry))
+        delete_keyed_entry(t, entry);
 }
 
 uint32_t destroy_found(const char *op, lcache_if_entry_t *entry) {
-    if (!entry || lc::refused_in_callback(op))
+    if (!entry || refused_in_callback(op))
         return 0;
-    lcache_if_destroy_entry(entry);
+    destroy_entry(entry);
     return 1;
 }
 
 } // namespace
 
-extern "C" {
-
-void lcache_if_destroy_entry(lcache_if_entry_t *entry) {
-    if (!lcache_enabled || !entry || lc::refused_in_callback("lcache_if_destroy_entry"))
+void destroy_entry(lcache_if_entry_t *entry) {
+    if (!lcache_enabled || !entry || refused_in_callback("lcache_if_destroy_entry"))
         return;
     LC_TRACE("If-destroy for if-index 0x%x, iod %d, pi 0x%x, lif 0x%x\n", entry->if_index,
              entry->iod, entry->pi, entry->lif);
-    leave_keyed_table(lc::kLifTable, entry);
-    leave_keyed_table(lc::kPiTable, entry);
-    leave_keyed_table(lc::kIodTable, entry);
-    if (lc::holds(lc::kIfTable, *entry))
-        lcache_if_delete_entry(entry);
+    leave_keyed_table(kLifTable, entry);
+    leave_keyed_table(kPiTable, entry);
+    leave_keyed_table(kIodTable, entry);
+    if (holds(kIfTable, *entry))
+        delete_if_entry(entry);
     ++lcache.stats.if_destroys;
 }
 
 // The removals by if, pi and lif leave the enabled check to the teardown.
-uint32_t lcache_if_remove_entry_by_if(uint32_t if_index) {
-    return destroy_found("lcache_if_remove_entry_by_if", lc::lookup(lc::kIfTable, if_index));
+uint32_t remove_entry_by_if(uint32_t if_index) {
+    return destroy_found("lcache_if_remove_entry_by_if", lookup(kIfTable, if_index));
 }
 
-uint32_t lcache_if_remove_entry_by_pi(uint32_t pi) {
-    return destroy_found("lcache_if_remove_entry_by_pi", lc::lookup(lc::kPiTable, pi));
-}
-
-uint32_t lcache_if_remove_entry_by_lif(uint32_t lif) {
-    return destroy_found("lcache_if_remove_entry_by_lif", lc::lookup(lc::kLifTable, lif));
-}
-
-uint32_t lcache_if_remove_entry_by_iod(uint32_t iod) {
+uint32_t remove_entry_by_iod(uint32_t iod) {
     if (!lcache_enabled)
         return 0;
-    lcache_if_entry_t *entry = lc::lookup(lc::kIodTable, iod);
+    lcache_if_entry_t *entry = lookup(kIodTable, iod);
     if (!entry) {
         LC_TRACE("Lcache remove failed for Interface with iod %d\n", iod);
         return 0;
     }
     return destroy_found("lcache_if_remove_entry_by_iod", entry);
+}
+
+} // namespace lc
+
+extern "C" {
+
+void lcache_if_destroy_entry(lcache_if_entry_t *entry) { lc::destroy_entry(entry); }
+
+uint32_t lcache_if_remove_entry_by_if(uint32_t if_index) {
+    return lc::remove_entry_by_if(if_index);
+}
+
+uint32_t lcache_if_remove_entry_by_iod(uint32_t iod) { return lc::remove_entry_by_iod(iod); }
+
+uint32_t lcache_if_remove_entry_by_pi(uint32_t pi) {
+    return lc::destroy_found("lcache_if_remove_entry_by_pi", lc::lookup(lc::kPiTable, pi));
+}
+
+uint32_t lcache_if_remove_entry_by_lif(uint32_t lif) {
+    return lc::destroy_found("lcache_if_remove_entry_by_lif", lc::lookup(lc::kLifTable, lif));
 }
 }

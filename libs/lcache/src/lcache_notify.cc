@@ -4,6 +4,8 @@
 #include "lcache_notify.h"
 #include "if_index.h"
 #include "lcache_create.h"
+#include "lcache_destroy.h"
+#include "lcache_query.h"
 #include "lcache_refresh.h"
 #include "platform_util.h"
 
@@ -17,31 +19,24 @@ bool keys_follow_another(uint8_t type) {
 
 // The interface's state and values as an L3 record reports them.
 void apply_l3_record(lcache_if_entry_t &entry, const lcache_l3_msg_t &msg, uint8_t type) {
-    const uint32_t sync = lcache.attr.sync_mask;
     const uint32_t iod = msg.iod;
-    refetch_notified(entry, kLinkupFlag);
-    refetch_notified(entry, kProtoupFlag);
-    if (sync & LCACHE_ATTR_MAC) {
-        ++lcache.stats.updates[LCACHE_STAT_MAC];
-        memcpy(entry.mac, lcache_get_if_src_mac_addr(iod), sizeof entry.mac);
-    }
-    if (sync & LCACHE_ATTR_SWITCHPORT) {
-        ++lcache.stats.updates[LCACHE_STAT_SWITCHPORT];
-        store_flag(entry, kSwitchportFlag, netif_is_switchport(iod));
-    }
+    refetch_notified(entry, kLinkup);
+    refetch_notified(entry, kProtoup);
+    // The record carries no MAC: the interface manager's is stored.
+    ask_notified(entry, kMac);
+    ask_notified(entry, kSwitchport);
     // A GRE tunnel's record does not carry its MTU.
-    if ((sync & LCACHE_ATTR_MTU) && type != IF_TYPE_GRE_TUNNEL) {
-        entry.mtu = static_cast<uint16_t>(msg.mtu);
-        ++lcache.stats.updates[LCACHE_STAT_MTU];
-    }
+    if (type != IF_TYPE_GRE_TUNNEL)
+        store_notified(entry, kMtu, msg.mtu);
     if (msg.state == LCACHE_L3_UP) {
-        // Coming up can change the addressing: refetch what is dirty.
+        // Coming up can change the addressing: what is dirty is asked
+        // again, through the queries, which count their hits and misses.
         if (type == IF_TYPE_MGMT_ETHER)
-            entry.dirty |= LCACHE_ATTR_MAC;
-        lcache_netif_get_if_mac_addr(iod);
-        lcache_netif_get_if_encaptype(iod);
-        entry.dirty |= LCACHE_ATTR_ETHERNET;
-        lcache_netif_is_ethernet(iod);
+            mark_stale(entry, kMac);
+        mac_query(iod);
+        attr_query<kEncap>(iod);
+        mark_stale(entry, kEthernet);
+        attr_query<kEthernet>(iod);
     }
     if (keys_follow_another(type)) {
         redo_hardware_keys(entry);
@@ -52,28 +47,12 @@ void apply_l3_record(lcache_if_entry_t &entry, const lcache_l3_msg_t &msg, uint8
 } // namespace
 
 void store_l2_record(lcache_if_entry_t &entry, const lcache_l2_msg_t &msg) {
-    const uint32_t sync = lcache.attr.sync_mask;
-    if (sync & LCACHE_ATTR_MAC) {
-        ++lcache.stats.updates[LCACHE_STAT_MAC];
-        memcpy(entry.mac, msg.mac, sizeof entry.mac);
-    }
-    if (sync & LCACHE_ATTR_MTU) {
-        ++lcache.stats.updates[LCACHE_STAT_MTU];
-        entry.mtu = static_cast<uint16_t>(msg.mtu);
-    }
-    if (msg.state != LCACHE_L2_NO_VLAN && (sync & LCACHE_ATTR_VLAN)) {
-        ++lcache.stats.updates[LCACHE_STAT_VLAN];
-        entry.vlan =
-            static_cast<uint16_t>((msg.mode_flags & LCACHE_L2_VLAN_A) ? msg.vlan_a : msg.vlan_b);
-    }
-    if (sync & LCACHE_ATTR_SWITCHPORT) {
-        ++lcache.stats.updates[LCACHE_STAT_SWITCHPORT];
-        store_flag(entry, kSwitchportFlag, netif_is_switchport(msg.iod));
-    }
-    if (sync & LCACHE_ATTR_SWITCHING) {
-        ++lcache.stats.updates[LCACHE_STAT_SWITCHING];
-        store_flag(entry, kSwitchingFlag, netif_is_switching_enabled_on_iod(msg.iod));
-    }
+    store_notified(entry, kMac, msg.mac);
+    store_notified(entry, kMtu, msg.mtu);
+    if (msg.state != LCACHE_L2_NO_VLAN)
+        store_notified(entry, kVlan, (msg.mode_flags & LCACHE_L2_VLAN_A) ? msg.vlan_a : msg.vlan_b);
+    ask_notified(entry, kSwitchport);
+    ask_notified(entry, kSwitching);
 }
 
 } // namespace lc
@@ -93,13 +72,13 @@ int32_t lcache_update_phy_state(const lcache_state_msg_t *record) {
         if (!entry)
             return LCACHE_NOTIFY_IGNORED;
         LC_TRACE("Deleting lcache entry for if-iod %d on phy-change.", msg.iod);
-        lcache_if_remove_entry_by_iod(msg.iod);
+        lc::remove_entry_by_iod(msg.iod);
         return LCACHE_NOTIFY_APPLIED;
     }
     if (entry) {
         // The link is up; the bit is left as it is, so a pending refetch
         // still happens.
-        entry->flags |= LCACHE_FLAG_LINKUP;
+        lc::store(*entry, lc::kLinkup, 1u);
         return LCACHE_NOTIFY_APPLIED;
     }
     LC_TRACE("Creating lcache entry for if-iod %d on phy-change.", msg.iod);
@@ -124,8 +103,8 @@ int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
         return LCACHE_NOTIFY_STATE_IGNORED;
     // An Ethernet port's link state comes with its phy notifications.
     if (type != IF_TYPE_ETH_PORT)
-        lc::refetch_notified(*entry, lc::kLinkupFlag);
-    lc::refetch_notified(*entry, lc::kProtoupFlag);
+        lc::refetch_notified(*entry, lc::kLinkup);
+    lc::refetch_notified(*entry, lc::kProtoup);
     lc::store_l2_record(*entry, msg);
     if (lc::keys_follow_another(type)) {
         lc::redo_hardware_keys(*entry);
@@ -172,7 +151,7 @@ int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
     }
     if (l3_track && msg.state != LCACHE_L3_UP) {
         LC_TRACE("Removing lcache entry for if-iod %d on l3-change.", msg.iod);
-        lcache_if_remove_entry_by_iod(msg.iod);
+        lc::remove_entry_by_iod(msg.iod);
         return LCACHE_NOTIFY_STATE_OK;
     }
     lc::apply_l3_record(*entry, msg, type);
@@ -190,9 +169,10 @@ int32_t lcache_update_l3_param(const lcache_state_msg_t *record, const uint32_t 
         return LCACHE_NOTIFY_IGNORED;
     if (changes && bitset_is_bit_set(changes, LCACHE_L3_PARAM_MTU)) {
         LC_TRACE("MTU change for interface iod %d\n", msg.iod);
-        entry->mtu = static_cast<uint16_t>(netif_get_if_mtu(msg.iod));
+        // Stored as it comes, counted nowhere, its bit left alone.
+        lc::store(*entry, lc::kMtu, lc::kMtu.peer(msg.iod));
     }
-    lc::refetch_notified(*entry, lc::kP2pFlag);
+    lc::refetch_notified(*entry, lc::kP2p);
     return LCACHE_NOTIFY_APPLIED;
 }
 }

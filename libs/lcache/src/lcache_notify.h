@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "lcache_attrs.h"
-#include "lcache_tables.h"
+#include "lcache_key_attrs.h"
 
 namespace lc {
 
@@ -39,17 +39,38 @@ lcache_l2_msg_t read_l2_record(const lcache_l2_msg_t *msg, More lcache_l2_msg_t:
 // Notifications find their entry by iod and never create one on the way.
 inline lcache_if_entry_t *notified_entry(uint32_t iod) { return lookup(kIodTable, iod); }
 
-// Refetches a flag the notification says changed, counting the update.
-inline void refetch_notified(lcache_if_entry_t &entry, const FlagAttr &f) {
-    fetch_flag(entry, f);
-    count_update(f.row);
+// Refetches a flag the notification says changed: its answer is fresh,
+// and counted as an update.
+template <class Row> void refetch_notified(lcache_if_entry_t &entry, const Row &a) {
+    store_fresh(entry, a, ask(entry, a));
+    count_update(a);
+}
+
+// Stores a value the notification carries (or implies) when the attribute
+// is kept, counting the update.  The value is not vouched for: its bit
+// stays as it is.
+template <class Row, class Answer>
+void store_notified(lcache_if_entry_t &entry, const Row &a, Answer answer) {
+    if (!kept(a))
+        return;
+    count_update(a);
+    store(entry, a, answer);
+}
+
+// The same for a value the notification implies without carrying it: it
+// is asked of its owner, only when kept.
+template <class Row> void ask_notified(lcache_if_entry_t &entry, const Row &a) {
+    if (!kept(a))
+        return;
+    count_update(a);
+    store(entry, a, ask(entry, a));
 }
 
 // The pi and lif follow another interface (a bundle's member, a
 // sub-interface's parent): mark exactly the kept ones dirty so the next
 // refresh asks and re-maps them.
 inline void redo_hardware_keys(lcache_if_entry_t &entry) {
-    constexpr uint32_t keys = LCACHE_ATTR_PI | LCACHE_ATTR_LIF;
+    constexpr uint32_t keys = key_bit(kPiKey) | key_bit(kLifKey);
     entry.dirty = (entry.dirty & ~keys) | (lcache.attr.sync_mask & keys);
 }
 

@@ -1,7 +1,9 @@
 // Bundle (port-channel), first-operational-member, switchport and VLAN
 // change notifications.
 #include "lcache_create.h"
+#include "lcache_destroy.h"
 #include "lcache_notify.h"
+#include "lcache_query.h"
 #include "lcache_refresh.h"
 
 namespace lc {
@@ -18,9 +20,8 @@ uint32_t be32_at(const lcache_agg_fop_msg_t *msg, size_t offset) {
 
 // The bundle's first operational member is known fresh.
 void store_fop(lcache_if_entry_t &entry, uint32_t fop) {
-    ++lcache.stats.updates[LCACHE_STAT_AGG_IF];
-    entry.agg_if = fop;
-    entry.dirty &= ~LCACHE_ATTR_AGG_IF;
+    count_update(kAggIf);
+    store_fresh(entry, kAggIf, fop);
 }
 
 } // namespace
@@ -39,8 +40,8 @@ int32_t lcache_update_l2_bundle_state(const lcache_l2_msg_t *record) {
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    lc::refetch_notified(*entry, lc::kLinkupFlag);
-    lc::refetch_notified(*entry, lc::kProtoupFlag);
+    lc::refetch_notified(*entry, lc::kLinkup);
+    lc::refetch_notified(*entry, lc::kProtoup);
     lc::store_l2_record(*entry, msg);
     return LCACHE_NOTIFY_APPLIED;
 }
@@ -57,15 +58,12 @@ int32_t lcache_update_l3_bundle_state(const lcache_l3_msg_t *record) {
     lcache_if_entry_t *entry = lc::notified_entry(msg.iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    lc::settle_flag(*entry, lc::kLinkupFlag,
+    lc::store_fresh(*entry, lc::kLinkup,
                     msg.state == LCACHE_L3_UP || msg.state == LCACHE_L3_BUNDLE_LINK_ONLY);
-    lc::count_update(LCACHE_STAT_LINKUP);
-    lc::settle_flag(*entry, lc::kProtoupFlag, msg.state == LCACHE_L3_UP);
-    lc::count_update(LCACHE_STAT_PROTOUP);
-    if (lcache.attr.sync_mask & LCACHE_ATTR_MTU) {
-        entry->mtu = static_cast<uint16_t>(msg.mtu);
-        ++lcache.stats.updates[LCACHE_STAT_MTU];
-    }
+    lc::count_update(lc::kLinkup);
+    lc::store_fresh(*entry, lc::kProtoup, msg.state == LCACHE_L3_UP);
+    lc::count_update(lc::kProtoup);
+    lc::store_notified(*entry, lc::kMtu, msg.mtu);
     return LCACHE_NOTIFY_APPLIED;
 }
 
@@ -86,7 +84,7 @@ int32_t lcache_update_agg_fop(const lcache_agg_fop_msg_t *msg) {
             LC_TRACE("AGG lcache entry removed for interface %s (if 0x%x) during change from 0x%x "
                      "to 0x%x\n",
                      name, if_index, old_fop, 0u);
-            lcache_if_remove_entry_by_if(if_index);
+            lc::remove_entry_by_if(if_index);
             return LCACHE_NOTIFY_APPLIED;
         }
         // A bundle's pi and lif are its first operational member's.
@@ -117,7 +115,7 @@ int32_t lcache_update_switchport(uint32_t iod) {
     lcache_if_entry_t *entry = lc::notified_entry(iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    lc::refetch_notified(*entry, lc::kSwitchportFlag);
+    lc::refetch_notified(*entry, lc::kSwitchport);
     return LCACHE_NOTIFY_APPLIED;
 }
 
@@ -130,10 +128,10 @@ int32_t lcache_update_vlan(uint32_t iod) {
     lcache_if_entry_t *entry = lc::notified_entry(iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    entry->dirty |= LCACHE_ATTR_VLAN;
+    lc::mark_stale(*entry, lc::kVlan);
     netif_vlan_info_t info{};
     uint32_t mode = 0;
-    if (lcache_netif_get_vlan_info(iod, &info, &mode)) {
+    if (lc::vlan_info_query(iod, &info, &mode)) {
         const uint32_t vlan = info.vlan;
         LC_TRACE("vlan update for interface %s (iod %d) Succeeded, vlan: %d, mode: %d\n", name, iod,
                  vlan, mode);

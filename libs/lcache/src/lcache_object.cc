@@ -35,6 +35,19 @@ constexpr MemType kMemTypes[] = {
     {0, ""},
 };
 
+// The name of the first row with `value`, NULL when none.
+const char *mem_type_name(uint32_t value) {
+    for (const MemType *row = kMemTypes; row->name[0] != '\0'; ++row)
+        if (row->value == value)
+            return row->name;
+    return nullptr;
+}
+
+void set_print(lcache_print_fn debug_print, uint32_t arg) {
+    lcache.attr.debug_print = debug_print;
+    lcache.attr.debug_print_arg = arg;
+}
+
 // Creates one interface table, or reports and cleans up that table alone.
 bool create_table(const lc::TableDesc &t) {
     ht_table_t &table = lc::table_of(t);
@@ -85,9 +98,9 @@ uint32_t lcache_init(const lcache_attr *attr) {
     if (lcache.attr.table_size == 0)
         lcache.attr.table_size = LCACHE_DEFAULT_TABLE_SIZE;
 
-    const char *type_names[] = {__lcache_mem_type_t_find(LCACHE_MEM_NONE),
-                                __lcache_mem_type_t_find(LCACHE_MEM_lcache_if_entry_t),
-                                __lcache_mem_type_t_find(LCACHE_MEM_lcache_vlan_entry_t)};
+    const char *type_names[] = {mem_type_name(LCACHE_MEM_NONE),
+                                mem_type_name(LCACHE_MEM_lcache_if_entry_t),
+                                mem_type_name(LCACHE_MEM_lcache_vlan_entry_t)};
     mtrack_init("Lcache", LCACHE_MTRACK_ID, type_names, 3);
 
     if (!create_tables()) {
@@ -96,7 +109,7 @@ uint32_t lcache_init(const lcache_attr *attr) {
         lcache_enabled = 0;
         return 0;
     }
-    lcache_vlan_table_init();
+    lc::vlan_table_init();
     lcache_enabled = 1;
     return 1;
 }
@@ -127,13 +140,10 @@ void lcache_restore_cache(void) {
 
 uint32_t lcache_is_enabled(void) { return lcache_enabled; }
 
-void lcache_set_print(lcache_print_fn debug_print, uint32_t arg) {
-    lcache.attr.debug_print = debug_print;
-    lcache.attr.debug_print_arg = arg;
-}
+void lcache_set_print(lcache_print_fn debug_print, uint32_t arg) { set_print(debug_print, arg); }
 
 void lcache_attr_set_debug_print_arg(lcache_print_fn debug_print, uint32_t arg) {
-    lcache_set_print(debug_print, arg);
+    set_print(debug_print, arg);
 }
 
 void lcache_attr_get_debug_print_arg(lcache_print_fn *debug_print, uint32_t *arg) {
@@ -143,12 +153,7 @@ void lcache_attr_get_debug_print_arg(lcache_print_fn *debug_print, uint32_t *arg
         *arg = lcache.attr.debug_print_arg;
 }
 
-const char *__lcache_mem_type_t_find(uint32_t value) {
-    for (const MemType *row = kMemTypes; row->name[0] != '\0'; ++row)
-        if (row->value == value)
-            return row->name;
-    return nullptr;
-}
+const char *__lcache_mem_type_t_find(uint32_t value) { return mem_type_name(value); }
 
 uint32_t __lcache_mem_type_t_str2enum(const char *name) {
     if (!name)

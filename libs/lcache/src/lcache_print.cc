@@ -1,6 +1,7 @@
 // Printing one entry, one table or all the interface tables.  Every line
 // is an info trace, so it reaches the client's sink and the event history.
 #include "lcache_tables.h"
+#include "lcache_vlan_internal.h"
 #include "platform_util.h"
 
 namespace lc {
@@ -29,18 +30,19 @@ void print_table(const char *op, ht_table_t *table, void (*print_entry)(void *en
         print_entry(entry);
 }
 
-void print_if_entry(void *entry) { lcache_if_entry_print(static_cast<lcache_if_entry_t *>(entry)); }
-void print_vlan_entry(void *entry) {
-    lcache_vlan_entry_print(static_cast<lcache_vlan_entry_t *>(entry));
+void print_if_entry(const lcache_if_entry_t *e);
+
+void print_any_if_entry(void *entry) { print_if_entry(static_cast<lcache_if_entry_t *>(entry)); }
+// A walk of `table` as the index table `t` prints it.
+void print_index_table(const TableDesc &t, ht_table_t *table) {
+    print_table(t.print_op, table, print_any_if_entry);
 }
 
-} // namespace
+void print_any_vlan_entry(void *entry) {
+    print_vlan_entry(static_cast<lcache_vlan_entry_t *>(entry));
+}
 
-} // namespace lc
-
-extern "C" {
-
-void lcache_if_entry_print(const lcache_if_entry_t *e) {
+void print_if_entry(const lcache_if_entry_t *e) {
     if (!e)
         return;
     const uint32_t sync = lcache.attr.sync_mask;
@@ -67,27 +69,36 @@ void lcache_if_entry_print(const lcache_if_entry_t *e) {
     LC_TRACE("agg_if: 0x%x, gre_hdr: 0x%x, ref_count: %d\n", e->agg_if, e->agg_if, e->ref_count);
 }
 
-void lcache_if_print_table(ht_table_t *table) {
-    lc::print_table("lcache_if_print_table", table, lc::print_if_entry);
+} // namespace
+
+void print_vlan_entry(const lcache_vlan_entry_t *e) {
+    if (!e)
+        return;
+    LC_TRACE("Entry (0x%p) - vlan: %d, pvlan: %d, FI 0x%x, BD 0x%x\n", static_cast<const void *>(e),
+             e->vlan, e->pvlan, e->fi, e->bd);
 }
-void lcache_iod_print_table(ht_table_t *table) {
-    lc::print_table("lcache_iod_print_table", table, lc::print_if_entry);
+
+void print_vlan_table(ht_table_t *table) {
+    print_table("lcache_vlan_print_table", table, print_any_vlan_entry);
 }
-void lcache_pi_print_table(ht_table_t *table) {
-    lc::print_table("lcache_pi_print_table", table, lc::print_if_entry);
-}
-void lcache_lif_print_table(ht_table_t *table) {
-    lc::print_table("lcache_lif_print_table", table, lc::print_if_entry);
-}
-void lcache_vlan_print_table(ht_table_t *table) {
-    lc::print_table("lcache_vlan_print_table", table, lc::print_vlan_entry);
-}
+
+} // namespace lc
+
+extern "C" {
+
+void lcache_if_entry_print(const lcache_if_entry_t *e) { lc::print_if_entry(e); }
+
+void lcache_if_print_table(ht_table_t *table) { lc::print_index_table(lc::kIfTable, table); }
+void lcache_iod_print_table(ht_table_t *table) { lc::print_index_table(lc::kIodTable, table); }
+void lcache_pi_print_table(ht_table_t *table) { lc::print_index_table(lc::kPiTable, table); }
+void lcache_lif_print_table(ht_table_t *table) { lc::print_index_table(lc::kLifTable, table); }
+void lcache_vlan_print_table(ht_table_t *table) { lc::print_vlan_table(table); }
 
 void lcache_if_print_iod(uint32_t iod) {
     if (!lcache_enabled)
         return;
     if (lcache_if_entry_t *entry = lc::lookup(lc::kIodTable, iod))
-        lcache_if_entry_print(entry);
+        lc::print_if_entry(entry);
 }
 
 // Every table is walked whatever sync_mask keeps, so an entry held by
@@ -95,15 +106,11 @@ void lcache_if_print_iod(uint32_t iod) {
 void lcache_if_dump(void) {
     if (!lcache_enabled)
         return;
-    lc::dump_index_tables([](const lc::TableDesc &t) { t.print(&lc::table_of(t)); });
+    lc::dump_index_tables(
+        [](const lc::TableDesc &t) { lc::print_index_table(t, &lc::table_of(t)); });
 }
 
-void lcache_vlan_entry_print(const lcache_vlan_entry_t *e) {
-    if (!e)
-        return;
-    LC_TRACE("Entry (0x%p) - vlan: %d, pvlan: %d, FI 0x%x, BD 0x%x\n", static_cast<const void *>(e),
-             e->vlan, e->pvlan, e->fi, e->bd);
-}
+void lcache_vlan_entry_print(const lcache_vlan_entry_t *e) { lc::print_vlan_entry(e); }
 
 void lcache_vlan_print(uint16_t vlan) {
     if (!lcache_enabled)
@@ -111,6 +118,6 @@ void lcache_vlan_print(uint16_t vlan) {
     const lcache_vlan_entry_t *entry = nullptr;
     if (lc::table_exists(lcache.vlan_table))
         entry = static_cast<const lcache_vlan_entry_t *>(ht_lookup(&lcache.vlan_table, &vlan));
-    lcache_vlan_entry_print(entry);
+    lc::print_vlan_entry(entry);
 }
 }

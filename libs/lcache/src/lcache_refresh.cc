@@ -5,13 +5,11 @@
 #include <cstring>
 
 #include "agg.h"
-#include "dmap.h"
 #include "if_index.h"
 #include "lcache_attrs.h"
+#include "lcache_destroy.h"
+#include "lcache_key_attrs.h"
 #include "lcache_refresh.h"
-#include "lcache_tables.h"
-#include "lifsvc.h"
-#include "rtctx.h"
 
 namespace lc {
 
@@ -23,15 +21,13 @@ constexpr uint32_t kRefreshedEveryTime = 0xE0000000; // bits 29-31
 // How the refresh keeps one hardware key (pi or lif) and its table in step
 // with the peer that owns the key.  Each message is a function, so the
 // compiler checks every format against its arguments.
-struct KeyDesc {
-    const TableDesc &table;
-    uint32_t (*fetch)(uint32_t if_index, uint32_t *key);
-    lcache_stat_row_t row;
+struct KeyMove {
+    const KeyAttr &key;
     uint64_t lcache_stats_t::*remaps;
     uint8_t lcache_if_entry_t::*remap_cnt;
-    // The pi is settled once the peer confirms it; an unchanged lif keeps
+    // The pi is final once the peer confirms it; an unchanged lif keeps
     // its bit so the next refresh asks again.
-    bool unchanged_clears;
+    bool unchanged_is_final;
     void (*trace_changed)(const lcache_if_entry_t &entry, uint32_t new_key);
     void (*trace_stale_other)(const lcache_if_entry_t &other, uint32_t key,
                               const lcache_if_entry_t &entry);
@@ -40,13 +36,11 @@ struct KeyDesc {
     void (*report_insert_fail)(const lcache_if_entry_t &entry, uint32_t key);
 };
 
-const KeyDesc kPiKey{
-    .table = kPiTable,
-    .fetch = dmap_lib_ifidx_to_di,
-    .row = LCACHE_STAT_PI,
+const KeyMove kPiMove{
+    .key = kPiKey,
     .remaps = &lcache_stats_t::pi_remaps,
     .remap_cnt = &lcache_if_entry_t::pi_remap_cnt,
-    .unchanged_clears = true,
+    .unchanged_is_final = true,
     .trace_changed =
         [](const lcache_if_entry_t &e, uint32_t pi) {
             LC_TRACE("If->pi mapping changed for if-index 0x%x, entry->pi=%d, pi=%d, "
@@ -77,13 +71,11 @@ const KeyDesc kPiKey{
         },
 };
 
-const KeyDesc kLifKey{
-    .table = kLifTable,
-    .fetch = lifsvc_query_ifindex_to_lif,
-    .row = LCACHE_STAT_LIF,
+const KeyMove kLifMove{
+    .key = kLifKey,
     .remaps = &lcache_stats_t::lif_remaps,
     .remap_cnt = &lcache_if_entry_t::lif_remap_cnt,
-    .unchanged_clears = false,
+    .unchanged_is_final = false,
     .trace_changed =
         [](const lcache_if_entry_t &e, uint32_t lif) {
             LC_TRACE("If->lif mapping changed for if-index 0x%x, entry->iod=%d, lif=0x%x\n",
@@ -103,8 +95,8 @@ const KeyDesc kLifKey{
         },
     .trace_creating =
         [](const lcache_if_entry_t &e, uint32_t lif) {
-            LC_TRACE("Creating lif entry for if-index 0x%x, iod %d, lif 0x%x\n", e.if_index,
-                     e.iod, lif);
+            LC_TRACE("Creating lif entry for if-index 0x%x, iod %d, lif 0x%x\n", e.if_index, e.iod,
+                     lif);
         },
     .report_insert_fail =
         [](const lcache_if_entry_t &e, uint32_t lif) {
@@ -116,9 +108,9 @@ const KeyDesc kLifKey{
 // Whether the entry's iod still belongs to its ifindex.  When it does not,
 // the entry now holding the new iod is stale and goes.
 bool iod_still_mapped(lcache_if_entry_t &entry) {
-    count_update(LCACHE_STAT_IOD);
+    count_update(kIodKey);
     uint32_t new_iod = LCACHE_NO_IOD;
-    uint32_t status = netif_get_iod_frm_ifindex(entry.if_index, &new_iod);
+    uint32_t status = kIodKey.peer(entry.if_index, &new_iod);
     if (status == 0 && new_iod == entry.iod)
         return true;
     LC_ERROR_AS(kRefreshOp,
@@ -127,139 +119,110 @@ bool iod_still_mapped(lcache_if_entry_t &entry) {
     ++entry.iod_remap_cnt;
     // A failed query names no iod, so there is nothing to evict.
     if (status == 0)
-        lcache_if_remove_entry_by_iod(new_iod);
+        remove_entry_by_iod(new_iod);
     ++lcache.stats.iod_remaps;
     return false;
 }
 
-void count_remap(lcache_if_entry_t &entry, const KeyDesc &k) {
-    ++(lcache.stats.*k.remaps);
-    ++(entry.*k.remap_cnt);
+void count_remap(lcache_if_entry_t &entry, const KeyMove &m) {
+    ++(lcache.stats.*m.remaps);
+    ++(entry.*m.remap_cnt);
 }
 
 // Moves the entry to the key the peer reports now, evicting any other
 // entry that still holds that key.  A failed query means "no key".
-void remap_key(lcache_if_entry_t &entry, const KeyDesc &k, bool first_fill) {
-    const TableDesc &t = k.table;
-    if (!(entry.dirty & t.sync_bit) || !table_in_service(t))
+void remap_key(lcache_if_entry_t &entry, const KeyMove &m, bool first_fill) {
+    const TableDesc &t = m.key.table;
+    if (!is_dirty(entry, m.key) || !table_in_service(t))
         return;
     uint32_t key = t.none;
-    if (k.fetch(entry.if_index, &key) != 0)
+    if (m.key.peer(entry.if_index, &key) != 0)
         key = t.none;
-    count_update(k.row);
+    count_update(m.key);
     uint32_t &held = key_of(t, entry);
-    if (k.unchanged_clears && !first_fill && key != t.none && held == key)
-        entry.dirty &= ~t.sync_bit;
+    if (m.unchanged_is_final && !first_fill && key != t.none && held == key)
+        settle_key(entry, m.key);
     if (held == key)
         return;
     if (!first_fill)
-        k.trace_changed(entry, key);
+        m.trace_changed(entry, key);
     // A delete that fails leaves its entry in the table under its key: a
     // table never holds two entries under one key, so the insert is then
     // not attempted, and an entry that could not leave keeps its old key.
     bool removals_done = true;
     if (key != t.none) {
         if (lcache_if_entry_t *other = lookup(t, key)) {
-            k.trace_stale_other(*other, key, entry);
+            m.trace_stale_other(*other, key, entry);
             removals_done = delete_keyed_entry(t, other);
-            count_remap(entry, k);
+            count_remap(entry, m);
         }
     }
     if (held != t.none) {
-        k.trace_stale_self(entry, held, key);
+        m.trace_stale_self(entry, held, key);
         removals_done = delete_keyed_entry(t, &entry) && removals_done;
-        count_remap(entry, k);
+        count_remap(entry, m);
     }
     if (key == t.none)
         return;
-    k.trace_creating(entry, key);
+    m.trace_creating(entry, key);
     if (!removals_done) {
-        k.report_insert_fail(entry, key);
+        m.report_insert_fail(entry, key);
         return;
     }
     held = key;
     if (insert_entry(t, &entry)) {
-        entry.dirty &= ~t.sync_bit;
+        settle_key(entry, m.key);
     } else {
-        k.report_insert_fail(entry, key);
+        m.report_insert_fail(entry, key);
         held = t.none;
     }
 }
 
 // A port-channel's agg_if is its first operational member; other types
-// have nothing to ask.
+// have nothing to ask.  Either peer's success makes it final.
 void refresh_agg_if(lcache_if_entry_t &entry, uint8_t type) {
-    if (!(entry.dirty & LCACHE_ATTR_AGG_IF))
+    if (!is_dirty(entry, kAggIf))
         return;
     if (type != IF_TYPE_PORT_CHANNEL) {
-        entry.dirty &= ~LCACHE_ATTR_AGG_IF;
+        settle(entry, kAggIf, Final::always);
         return;
     }
-    count_update(LCACHE_STAT_AGG_IF);
-    if (agg_get_pc_mbr_ifidx_from_rbh(entry.if_index, 0, &entry.agg_if) == 0)
-        entry.dirty &= ~LCACHE_ATTR_AGG_IF;
+    count_update(kAggIf);
+    // What the peer writes stays, whatever its status.
+    uint32_t member = read(entry, kAggIf);
+    const bool answered = agg_get_pc_mbr_ifidx_from_rbh(entry.if_index, 0, &member) == 0;
+    store(entry, kAggIf, member);
+    if (answered)
+        settle(entry, kAggIf, Final::always);
     uint32_t fop = 0;
-    if (pc_first_operational_member(entry.if_index, &fop) == 0 && fop != 0) {
-        entry.agg_if = fop;
-        entry.dirty &= ~LCACHE_ATTR_AGG_IF;
-    }
-}
-
-// A value the peer answers 0 for is not available yet: the bit stays so
-// the next refresh asks again.
-template <class T>
-void refresh_value(lcache_if_entry_t &entry, uint32_t bit, lcache_stat_row_t row,
-                   T lcache_if_entry_t::*field, uint32_t answer) {
-    entry.*field = static_cast<T>(answer);
-    count_update(row);
-    if (entry.*field != 0)
-        entry.dirty &= ~bit;
-}
-
-void refresh_extensions(lcache_if_entry_t &entry) {
-    for (const ExtSlot &s : kExtSlots) {
-        if (!(entry.dirty & s.bit) || !(lcache.attr.sync_mask & s.bit))
-            continue;
-        uint32_t value = fetch_ext_value(entry, s, lcache.attr.ext_key[s.index]);
-        refresh_value(entry, s.bit, s.row, s.value, value);
-    }
-}
-
-void refresh_mac(lcache_if_entry_t &entry) {
-    static constexpr uint8_t kNoMac[6] = {};
-    memcpy(entry.mac, lcache_get_if_src_mac_addr(entry.iod), sizeof entry.mac);
-    count_update(LCACHE_STAT_MAC);
-    if (memcmp(entry.mac, kNoMac, sizeof kNoMac) != 0)
-        entry.dirty &= ~LCACHE_ATTR_MAC;
+    if (pc_first_operational_member(entry.if_index, &fop) == 0 && fop != 0)
+        store_fresh(entry, kAggIf, fop);
 }
 
 // Only an Ethernet port has a port mode worth keeping.
 void refresh_port_mode(lcache_if_entry_t &entry, uint8_t type) {
-    if (!(entry.dirty & LCACHE_ATTR_IPS) || type != IF_TYPE_ETH_PORT)
+    if (!is_dirty(entry, kIps) || type != IF_TYPE_ETH_PORT)
         return;
     uint32_t mode = 0;
     query_port_mode(entry.if_index, &mode);
-    const bool ips = mode == NETIF_PORT_MODE_IPS;
-    entry.flags =
-        static_cast<uint8_t>(ips ? entry.flags | LCACHE_FLAG_IPS : entry.flags & ~LCACHE_FLAG_IPS);
-    entry.dirty &= ~LCACHE_ATTR_IPS;
-    count_update(LCACHE_STAT_IPS);
+    take(entry, kIps, mode == NETIF_PORT_MODE_IPS, kIps.refreshed);
+    count_update(kIps);
 }
 
+// Asking for the VLAN id also refreshes the VLAN-interface flag (its bit
+// is left alone) and, when wanted, a sub-interface's parent.
 void refresh_vlan(lcache_if_entry_t &entry) {
-    if (!(entry.dirty & LCACHE_ATTR_VLAN))
+    if (!is_dirty(entry, kVlan))
         return;
-    const uint32_t is_vlan = netif_is_vlan(entry.iod);
-    store_flag(entry, kIsVlanFlag, is_vlan);
-    if (is_vlan) {
-        entry.vlan = static_cast<uint16_t>(netif_get_if_vlanid(entry.iod));
-        if (entry.dirty & LCACHE_ATTR_SUBIF)
-            entry.agg_if = netif_get_sub_interface_parent(entry.iod);
-    } else {
-        fetch_port_vlan(entry);
-    }
-    entry.dirty &= ~LCACHE_ATTR_VLAN;
-    count_update(LCACHE_STAT_VLAN);
+    const uint32_t is_vlan = kIsVlan.peer(entry.iod);
+    store(entry, kIsVlan, is_vlan);
+    uint16_t vlan = 0;
+    if (ask_vlan_id(entry.iod, is_vlan, &vlan))
+        store(entry, kVlan, vlan);
+    if (is_vlan && (entry.dirty & LCACHE_ATTR_SUBIF))
+        store(entry, kAggIf, netif_get_sub_interface_parent(entry.iod));
+    settle(entry, kVlan, kVlan.refreshed);
+    count_update(kVlan);
 }
 
 } // namespace
@@ -283,13 +246,26 @@ uint32_t query_port_mode(uint32_t if_index, uint32_t *mode) {
     return status;
 }
 
-void fetch_port_vlan(lcache_if_entry_t &entry) {
-    if (!netif_is_switchport(entry.iod))
-        return;
+bool ask_vlan_id(uint32_t iod, uint32_t is_vlan, uint16_t *vlan) {
+    if (is_vlan) {
+        *vlan = static_cast<uint16_t>(netif_get_if_vlanid(iod));
+        return true;
+    }
+    if (!kSwitchport.peer(iod))
+        return false;
     netif_vlan_info_t info{};
     uint32_t word = 0;
-    if (netif_get_vlan_info(entry.iod, &info, &word) == 1)
-        entry.vlan = static_cast<uint16_t>(info.vlan);
+    if (netif_get_vlan_info(iod, &info, &word) != 1)
+        return false;
+    *vlan = static_cast<uint16_t>(info.vlan);
+    return true;
+}
+
+uint8_t *src_mac(uint32_t iod) {
+    static uint8_t mac[6];
+    memset(mac, 0, sizeof mac);
+    netif_get_if_src_mac_addr(iod, mac);
+    return mac;
 }
 
 int32_t refresh_entry(lcache_if_entry_t *entry, uint32_t option) {
@@ -304,37 +280,29 @@ int32_t refresh_entry(lcache_if_entry_t *entry, uint32_t option) {
     }
     const bool first_fill = option != 0;
     // Without an iod table the entry has no iod to verify.
-    if (!first_fill && (e.dirty & LCACHE_ATTR_IOD) && table_in_service(kIodTable) &&
+    if (!first_fill && is_dirty(e, kIodKey) && table_in_service(kIodKey.table) &&
         !iod_still_mapped(e))
         return 0;
-    remap_key(e, kPiKey, first_fill);
-    remap_key(e, kLifKey, first_fill);
+    remap_key(e, kPiMove, first_fill);
+    remap_key(e, kLifMove, first_fill);
     refresh_agg_if(e, type);
-    refresh_flag(e, kSwitchportFlag);
-    refresh_flag(e, kLinkupFlag);
-    refresh_flag(e, kProtoupFlag);
-    if (e.dirty & LCACHE_ATTR_ENCAP)
-        refresh_value(e, LCACHE_ATTR_ENCAP, LCACHE_STAT_ENCAP, &lcache_if_entry_t::encap,
-                      netif_get_if_encaptype(e.iod));
-    refresh_flag(e, kSwitchingFlag);
-    refresh_extensions(e);
-    if (e.dirty & LCACHE_ATTR_MAC)
-        refresh_mac(e);
-    refresh_flag(e, kEthernetFlag);
-    refresh_flag(e, kLoopbackFlag);
-    refresh_flag(e, kP2pFlag);
-    refresh_flag(e, kNullFlag);
-    if (e.dirty & LCACHE_ATTR_CONTEXT)
-        refresh_value(e, LCACHE_ATTR_CONTEXT, LCACHE_STAT_CONTEXT, &lcache_if_entry_t::ctx,
-                      rtctx_if_get_context_id(e.iod));
-    if (e.dirty & LCACHE_ATTR_BASE_TID)
-        refresh_value(e, LCACHE_ATTR_BASE_TID, LCACHE_STAT_BASE_TID, &lcache_if_entry_t::tid,
-                      rtctx_if_get_table_id(e.iod, RTCTX_AF_IPV4, "base"));
+    refresh_attr(e, kSwitchport);
+    refresh_attr(e, kLinkup);
+    refresh_attr(e, kProtoup);
+    refresh_attr(e, kEncap);
+    refresh_attr(e, kSwitching);
+    for (const auto *slot : kExtSlots)
+        refresh_attr(e, *slot);
+    refresh_attr(e, kMac);
+    refresh_attr(e, kEthernet);
+    refresh_attr(e, kLoopback);
+    refresh_attr(e, kP2p);
+    refresh_attr(e, kNull);
+    refresh_attr(e, kContext);
+    refresh_attr(e, kBaseTid);
     refresh_port_mode(e, type);
     refresh_vlan(e);
-    if (e.dirty & LCACHE_ATTR_MTU)
-        refresh_value(e, LCACHE_ATTR_MTU, LCACHE_STAT_MTU, &lcache_if_entry_t::mtu,
-                      netif_get_if_mtu(e.iod));
+    refresh_attr(e, kMtu);
     e.dirty &= ~kRefreshedEveryTime;
     return 1;
 }
@@ -347,10 +315,5 @@ int32_t lcache_if_update_entry(lcache_if_entry_t *entry, uint32_t option) {
     return lc::refresh_entry(entry, option);
 }
 
-uint8_t *lcache_get_if_src_mac_addr(uint32_t iod) {
-    static uint8_t src_mac[6];
-    memset(src_mac, 0, sizeof src_mac);
-    netif_get_if_src_mac_addr(iod, src_mac);
-    return src_mac;
-}
+uint8_t *lcache_get_if_src_mac_addr(uint32_t iod) { return lc::src_mac(iod); }
 }

@@ -16,9 +16,10 @@ uint32_t pc_first_operational_member(uint32_t if_index, uint32_t *member);
 // the status of the request.
 uint32_t query_port_mode(uint32_t if_index, uint32_t *mode);
 
-// The VLAN of a switchport, from the interface manager's VLAN information;
-// `vlan` keeps its value when the interface is no switchport or the
-// information is not valid.
-void fetch_port_vlan(lcache_if_entry_t &entry);
+// The VLAN id the interface manager gives for `iod`: a VLAN interface's
+// (`is_vlan` is netif_is_vlan's answer) or a switchport's, from its VLAN
+// information.  False, with `vlan` untouched, for any other interface and
+// for VLAN information that is not valid.
+bool ask_vlan_id(uint32_t iod, uint32_t is_vlan, uint16_t *vlan);
 
 } // namespace lc

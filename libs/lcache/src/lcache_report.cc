@@ -6,6 +6,7 @@
 
 #include "lcache_internal.h"
 #include "lcache_tables.h"
+#include "lcache_vlan_internal.h"
 
 namespace lc {
 
@@ -114,24 +115,18 @@ void print_attr_row(const AttrRow &r) {
     LC_TRACE("%llu\n", static_cast<ull>(updates));
 }
 
-} // namespace
-
-} // namespace lc
-
-extern "C" {
-
-void lcache_print_global(void) {
+void print_global() {
     const lcache_attr &a = lcache.attr;
     LC_TRACE("sync 0x%x, crit:0x%x, med:0x%x, low:0x%x, once: 0x%x\n", a.sync_mask, a.crit_mask,
              a.med_mask, a.low_mask, a.once_mask);
-    for (const lc::CounterFragment &f : lc::kCounterFragments)
-        lc::trace(f.fmt, static_cast<lc::ull>(lcache.stats.*f.counter));
+    for (const CounterFragment &f : kCounterFragments)
+        trace(f.fmt, static_cast<ull>(lcache.stats.*f.counter));
     LC_TRACE("\t\tHits\tMisses\tUpdates\n");
-    for (const lc::AttrRow &r : lc::kAttrRows)
-        lc::print_attr_row(r);
+    for (const AttrRow &r : kAttrRows)
+        print_attr_row(r);
 }
 
-void lcache_print_stats(ht_table_t *table) {
+void print_stats(ht_table_t *table) {
     if (!lcache_enabled)
         return;
     ht_stats_t stats;
@@ -140,21 +135,31 @@ void lcache_print_stats(ht_table_t *table) {
                  static_cast<unsigned long>(stats.size_hwm),
                  static_cast<unsigned long>(stats.worst_lookup), stats.avg_lookup);
     else
-        LC_ERROR("Failed to get stats\n");
+        LC_ERROR_AS("lcache_print_stats", "Failed to get stats\n");
 }
 
+} // namespace
+
+} // namespace lc
+
+extern "C" {
+
+void lcache_print_global(void) { lc::print_global(); }
+
+void lcache_print_stats(ht_table_t *table) { lc::print_stats(table); }
+
 void lcache_dump(void) {
-    lcache_print_global();
+    lc::print_global();
     if (!lcache_enabled)
         return;
-    lc::dump_index_tables([](const lc::TableDesc &t) { lcache_print_stats(&lc::table_of(t)); });
+    lc::dump_index_tables([](const lc::TableDesc &t) { lc::print_stats(&lc::table_of(t)); });
 }
 
 void lcache_vlan_dump(void) {
     if (!lcache_enabled)
         return;
     LC_TRACE("Vlan table\n");
-    lcache_vlan_print_table(&lcache.vlan_table);
-    lcache_print_stats(&lcache.vlan_table);
+    lc::print_vlan_table(&lcache.vlan_table);
+    lc::print_stats(&lcache.vlan_table);
 }
 }

@@ -71,24 +71,34 @@ uint32_t lcache_lif_delete_entry(lcache_if_entry_t *e) {
     return lc::delete_keyed_entry(lc::kLifTable, e);
 }
 
+} // extern "C"
+
+namespace lc {
+
 // The if table holds an entry for its whole life, so leaving it releases
 // the entry, unless another table still holds it.
-uint32_t lcache_if_delete_entry(lcache_if_entry_t *entry) {
-    if (!entry || lc::refused_in_callback("lcache_if_delete_entry"))
+uint32_t delete_if_entry(lcache_if_entry_t *entry) {
+    constexpr const char *op = "lcache_if_delete_entry";
+    if (!entry || refused_in_callback(op))
         return 0;
     if (!ht_remove_entry(&lcache.if_table, entry)) {
-        LC_ERROR("Failed to delete entry for if 0x%x: possible leak?\n", entry->if_index);
+        LC_ERROR_AS(op, "Failed to delete entry for if 0x%x: possible leak?\n", entry->if_index);
         ++lcache.stats.if_remove_fails;
         return 0;
     }
     if (--entry->ref_count != 0) {
-        LC_ERROR("Failed to delete entry for if 0x%x: ref-cnt !0?\n", entry->if_index);
-        syslog_backtrace("lcache_if_delete_entry", 7);
+        LC_ERROR_AS(op, "Failed to delete entry for if 0x%x: ref-cnt !0?\n", entry->if_index);
+        syslog_backtrace(op, 7);
     } else {
-        lc::release_entry(entry, lc::kFillReleased);
+        release_entry(entry, kFillReleased);
         ++lcache.stats.if_frees;
     }
     ++lcache.stats.if_removes;
     return 1;
 }
+
+} // namespace lc
+
+extern "C" uint32_t lcache_if_delete_entry(lcache_if_entry_t *entry) {
+    return lc::delete_if_entry(entry);
 }

@@ -22,7 +22,7 @@ struct TableDesc {
     ht_hash_fn hash;
     ht_get_key_fn get_key;
     ht_keys_equal_fn keys_equal;
-    void (*print)(ht_table_t *table);
+    const char *print_op;    // the operation that walks it, named in its errors
     void (*trace_heading)(); // the table's heading in the dumps
     void (*report_insert_fail)(const lcache_if_entry_t &entry);
     // The keyed tables only: the if table's delete is lcache_if_delete_entry.
@@ -37,7 +37,7 @@ struct TableDesc {
     .removes = &lcache_stats_t::t##_removes, .insert_fails = &lcache_stats_t::t##_insert_fails,    \
     .remove_fails = &lcache_stats_t::t##_remove_fails, .hash = lcache_##t##_hash,                  \
     .get_key = lcache_##t##_get_key, .keys_equal = lcache_##t##_keys_equal,                        \
-    .print = lcache_##t##_print_table
+    .print_op = "lcache_" #t "_print_table"
 
 // Left as written: the formatter takes the keyword `if` for a statement.
 // clang-format off
@@ -162,5 +162,7 @@ inline uint32_t u32_keys_equal(const void *a, const void *b) {
 // lcache_{iod,pi,lif}_delete_entry.  1 on success, 0 otherwise.
 uint32_t insert_entry(const TableDesc &t, lcache_if_entry_t *entry);
 uint32_t delete_keyed_entry(const TableDesc &t, lcache_if_entry_t *entry);
+// lcache_if_delete_entry.
+uint32_t delete_if_entry(lcache_if_entry_t *entry);
 
 } // namespace lc

@@ -3,33 +3,20 @@
 // key attribute is dirty runs the whole refresh first: a stale key would
 // also leave the entry in the wrong table.
 #include "agg.h"
-#include "dmap.h"
 #include "if_index.h"
-#include "lcache_create.h"
+#include "lcache_attrs.h"
+#include "lcache_key_attrs.h"
+#include "lcache_query.h"
 #include "lcache_refresh.h"
-#include "lcache_tables.h"
-#include "lifsvc.h"
 
 namespace lc {
 
 namespace {
 
-// What a translation's gate and refresh depend on: the key it reads.
-struct KeyGate {
-    uint32_t bit; // gate in sync_mask, and the dirty bit that refreshes
-    lcache_stat_row_t row;
-    uint64_t lcache_stats_t::*refreshes;
-    uint32_t refresh_failed; // status when that refresh finds the entry stale
-};
-
-// clang-format off
-constexpr KeyGate kIodGate{LCACHE_ATTR_IOD, LCACHE_STAT_IOD, &lcache_stats_t::upd_iod, LCACHE_ERR_IOD_REFRESH};
-constexpr KeyGate kPiGate{LCACHE_ATTR_PI, LCACHE_STAT_PI, &lcache_stats_t::upd_pi, LCACHE_ERR_PI_REFRESH};
-constexpr KeyGate kLifGate{LCACHE_ATTR_LIF, LCACHE_STAT_LIF, &lcache_stats_t::upd_lif, LCACHE_ERR_LIF_REFRESH};
-// clang-format on
+using E = lcache_if_entry_t;
 
 struct Translation {
-    KeyGate gate;
+    const KeyAttr &key; // gates, counts, and refreshes the entry when stale
     lcache_if_entry_t *(*find)(uint32_t key);
     uint32_t (*peer)(uint32_t key, uint32_t *out);
     uint32_t lcache_if_entry_t::*answer;
@@ -47,14 +34,13 @@ lcache_if_entry_t *find_by_lif(uint32_t lif) {
 
 // The iod-to-ifindex direction never creates: the iod is what a creation
 // would have to ask for.
-using E = lcache_if_entry_t;
 // clang-format off
-constexpr Translation kIfindexFromIod{kIodGate, find_entry_by_iod, netif_get_ifindex_frm_iod,   &E::if_index};
-constexpr Translation kIodFromIfindex{kIodGate, find_by_if_only,   netif_get_iod_frm_ifindex,   &E::iod};
-constexpr Translation kIfindexFromSi{kPiGate,   find_by_pi,        dmap_lib_si_to_ifidx,        &E::if_index};
-constexpr Translation kDiFromIfindex{kPiGate,   find_entry_by_if,  dmap_lib_ifidx_to_di,        &E::pi};
-constexpr Translation kIfindexFromLif{kLifGate, find_by_lif,       lifsvc_query_lif_to_ifindex, &E::if_index};
-constexpr Translation kLifFromIfindex{kLifGate, find_entry_by_if,  lifsvc_query_ifindex_to_lif, &E::lif};
+constexpr Translation kIfindexFromIod{kIodKey, find_entry_by_iod, netif_get_ifindex_frm_iod,   &E::if_index};
+constexpr Translation kIodFromIfindex{kIodKey, find_by_if_only,   kIodKey.peer,                &E::iod};
+constexpr Translation kIfindexFromSi{kPiKey,   find_by_pi,        dmap_lib_si_to_ifidx,        &E::if_index};
+constexpr Translation kDiFromIfindex{kPiKey,   find_entry_by_if,  kPiKey.peer,                 &E::pi};
+constexpr Translation kIfindexFromLif{kLifKey, find_by_lif,       lifsvc_query_lif_to_ifindex, &E::if_index};
+constexpr Translation kLifFromIfindex{kLifKey, find_entry_by_if,  kLifKey.peer,                &E::lif};
 // clang-format on
 
 // Inlined into each exported translation, so that its table row is
@@ -63,32 +49,30 @@ constexpr Translation kLifFromIfindex{kLifGate, find_entry_by_if,  lifsvc_query_
                                                  uint32_t *out) {
     if (!out)
         return LCACHE_ERR_NULL_ARG;
-    const KeyGate &g = t.gate;
-    lcache_if_entry_t *entry = (lcache.attr.sync_mask & g.bit) ? t.find(key) : nullptr;
-    if (!entry) {
-        ++lcache.stats.misses[g.row];
+    const KeyAttr &k = t.key;
+    bool refresh_failed = false;
+    lcache_if_entry_t *entry = serve(
+        kept(k), k.row, [&t, key] { return t.find(key); },
+        [&k](const lcache_if_entry_t &e) { return is_dirty(e, k); },
+        [&k, &refresh_failed](lcache_if_entry_t &e) {
+            ++(lcache.stats.*k.refreshes);
+            refresh_failed = !refresh_entry(&e, 0);
+        });
+    if (!entry)
         return t.peer(key, out);
-    }
-    if (entry->dirty & g.bit) {
-        ++lcache.stats.misses[g.row];
-        ++(lcache.stats.*g.refreshes);
-        if (!refresh_entry(entry, 0))
-            return g.refresh_failed;
-    } else {
-        ++lcache.stats.hits[g.row];
-    }
+    if (refresh_failed)
+        return k.refresh_failed;
     *out = entry->*t.answer;
     return 0;
 }
 
-// The entry that may answer a port-channel or port-mode question, or NULL
-// (counting the miss) when the caller must ask the peer.
-lcache_if_entry_t *serving_entry_by_if(uint32_t if_index, bool gate, lcache_stat_row_t row) {
-    if (gate)
-        if (lcache_if_entry_t *entry = find_entry_by_if(if_index))
-            return entry;
-    ++lcache.stats.misses[row];
-    return nullptr;
+// The entry that answers a question about the port-channel or port of
+// `if_index`, as serve gives it.
+template <class Stale, class Fetch>
+lcache_if_entry_t *serve_by_if(bool open, lcache_stat_row_t row, uint32_t if_index, Stale stale,
+                               Fetch fetch) {
+    return serve(
+        open, row, [if_index] { return find_entry_by_if(if_index); }, stale, fetch);
 }
 
 // The first operational member asked of the port-channel manager; a
@@ -106,26 +90,66 @@ uint32_t ask_fop(uint32_t if_index, uint32_t *fop) {
 
 // The first operational member of the port-channel, kept in agg_if: `ask`
 // answers a miss and fills a stale or empty (0) value.
-uint32_t cached_member(uint32_t if_index, uint32_t *member,
+uint32_t cached_member(bool open, uint32_t if_index, uint32_t *member,
                        uint32_t (*ask)(uint32_t if_index, uint32_t *member)) {
-    const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_AGG_IF;
-    lcache_if_entry_t *entry = serving_entry_by_if(if_index, gate, LCACHE_STAT_AGG_IF);
+    uint32_t status = 0;
+    lcache_if_entry_t *entry = serve_by_if(
+        open && kept(kAggIf), kAggIf.row, if_index,
+        [](const lcache_if_entry_t &e) { return is_dirty(e, kAggIf) || empty(e, kAggIf.field); },
+        [&](lcache_if_entry_t &e) {
+            // What the peer writes stays, whatever its status.
+            uint32_t fetched = read(e, kAggIf);
+            status = ask(if_index, &fetched);
+            store(e, kAggIf, fetched);
+            if (status == 0)
+                settle(e, kAggIf, kAggIf.queried);
+        });
     if (!entry)
         return ask(if_index, member);
-    if ((entry->dirty & LCACHE_ATTR_AGG_IF) || entry->agg_if == 0) {
-        ++lcache.stats.misses[LCACHE_STAT_AGG_IF];
-        uint32_t status = ask(if_index, &entry->agg_if);
-        if (status != 0)
-            return status;
-        entry->dirty &= ~LCACHE_ATTR_AGG_IF;
-    } else {
-        ++lcache.stats.hits[LCACHE_STAT_AGG_IF];
-    }
-    *member = entry->agg_if;
+    if (status != 0)
+        return status;
+    *member = read(*entry, kAggIf);
+    return 0;
+}
+
+uint32_t first_member(uint32_t if_index, uint32_t *member) {
+    return agg_get_pc_mbr_ifidx_from_rbh(if_index, 0, member);
+}
+
+// The port mode, served from the ips flag: the ips mode or 0.
+uint32_t port_mode_query(uint32_t if_index, uint32_t *mode) {
+    bool unclassified = false;
+    lcache_if_entry_t *entry = serve_by_if(
+        kept(kIps), kIps.row, if_index, kStaleWhileDirty<kIps>, [&](lcache_if_entry_t &e) {
+            uint8_t type = 0;
+            if (if_index_get_type(if_index, &type) != 0) {
+                LC_ERROR_AS("lcache_phyport_gldb_get_ifindex_port_mode",
+                            " Invalid interface index 0x%x\n", if_index);
+                unclassified = true;
+                return;
+            }
+            uint32_t peer_mode = 0;
+            if (type == IF_TYPE_ETH_PORT)
+                query_port_mode(if_index, &peer_mode);
+            take(e, kIps, peer_mode == NETIF_PORT_MODE_IPS, kIps.queried);
+        });
+    if (!entry)
+        return query_port_mode(if_index, mode);
+    if (unclassified)
+        return LCACHE_ERR_BAD_IFINDEX;
+    *mode = read(*entry, kIps) ? NETIF_PORT_MODE_IPS : 0;
     return 0;
 }
 
 } // namespace
+
+uint32_t ifindex_from_si(uint32_t si, uint32_t *if_index) {
+    return translate(kIfindexFromSi, si, if_index);
+}
+
+uint32_t iod_from_ifindex(uint32_t if_index, uint32_t *iod) {
+    return translate(kIodFromIfindex, if_index, iod);
+}
 
 } // namespace lc
 
@@ -150,43 +174,18 @@ uint32_t lcache_agg_get_pc_mbr_ifidx_from_rbh(uint32_t if_index, uint8_t hash, u
         ++lcache.stats.misses[LCACHE_STAT_AGG_IF];
         return agg_get_pc_mbr_ifidx_from_rbh(if_index, hash, member);
     }
-    return lc::cached_member(if_index, member, [](uint32_t pc, uint32_t *first) {
-        return agg_get_pc_mbr_ifidx_from_rbh(pc, 0, first);
-    });
+    return lc::cached_member(true, if_index, member, lc::first_member);
 }
 
 uint32_t lcache_agg_get_fop(uint32_t if_index, uint32_t *fop) {
     if (!fop)
         return LCACHE_ERR_NULL_ARG;
-    return lc::cached_member(if_index, fop, lc::ask_fop);
+    return lc::cached_member(true, if_index, fop, lc::ask_fop);
 }
 
-// Served from the ips flag, so a cached answer is the ips mode or 0.
 uint32_t lcache_phyport_gldb_get_ifindex_port_mode(uint32_t if_index, uint32_t *mode) {
     if (!mode)
         return LCACHE_ERR_NULL_ARG;
-    const bool gate = lcache.attr.sync_mask & LCACHE_ATTR_IPS;
-    lcache_if_entry_t *entry = lc::serving_entry_by_if(if_index, gate, LCACHE_STAT_IPS);
-    if (!entry)
-        return lc::query_port_mode(if_index, mode);
-    if (entry->dirty & LCACHE_ATTR_IPS) {
-        ++lcache.stats.misses[LCACHE_STAT_IPS];
-        uint8_t type = 0;
-        if (if_index_get_type(if_index, &type) != 0) {
-            LC_ERROR(" Invalid interface index 0x%x\n", if_index);
-            return LCACHE_ERR_BAD_IFINDEX;
-        }
-        uint32_t peer_mode = 0;
-        if (type == IF_TYPE_ETH_PORT)
-            lc::query_port_mode(if_index, &peer_mode);
-        entry->flags = static_cast<uint8_t>(peer_mode == NETIF_PORT_MODE_IPS
-                                                ? entry->flags | LCACHE_FLAG_IPS
-                                                : entry->flags & ~LCACHE_FLAG_IPS);
-        entry->dirty &= ~LCACHE_ATTR_IPS;
-    } else {
-        ++lcache.stats.hits[LCACHE_STAT_IPS];
-    }
-    *mode = (entry->flags & LCACHE_FLAG_IPS) ? NETIF_PORT_MODE_IPS : 0;
-    return 0;
+    return lc::port_mode_query(if_index, mode);
 }
 }

@@ -2,21 +2,36 @@
 // answers from the VLAN entry while its bit is clean, refetches a dirty
 // one, and asks the peers directly when the attribute is not kept or no
 // entry can be had.
+#include <cstddef>
+#include <cstring>
+
 #include "dmap.h"
-#include "lcache_vlan_internal.h"
+#include "lcache_vlan_attrs.h"
 
 namespace lc {
 
 namespace {
 
-uint64_t &vlan_hits(lcache_vlan_stat_row_t row) { return lcache.stats.vlan_hits[row]; }
-uint64_t &vlan_misses(lcache_vlan_stat_row_t row) { return lcache.stats.vlan_misses[row]; }
+// The low 16 bits of the key's VLAN number, which choose its entry.  The
+// key comes by value, in memory the caller has just written in pieces:
+// reading back exactly its first four bytes (slice and low half of the
+// VLAN number, as that copy writes them) takes them from the pending store
+// instead of waiting for the pieces to reach the cache.
+inline uint16_t low_vlan(const vlan_key_t &key) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && offsetof(vlan_key_t, vlan) == 2);
+    uint32_t head;
+    memcpy(&head, &key, sizeof head);
+    return static_cast<uint16_t>(head >> 16);
+}
 
-// The entry for a kept attribute, or NULL when the peers must be asked.
-lcache_vlan_entry_t *serving_vlan_entry(uint32_t bit, uint32_t vlan) {
-    if (!(lcache.attr.sync_mask & bit))
-        return nullptr;
-    return vlan_entry(static_cast<uint16_t>(vlan));
+// The caller's key reaches the VLAN manager unchanged; the entry is chosen
+// by the low 16 bits of its VLAN number.
+[[gnu::always_inline]] inline uint32_t bd_query(const vlan_key_t &key, uint16_t *bd) {
+    const lcache_vlan_entry_t *entry = serve_vlan(kBd, low_vlan(key), key);
+    if (!entry)
+        return vlan_get_bd(key, bd);
+    *bd = entry->bd;
+    return 0;
 }
 
 } // namespace
@@ -25,29 +40,10 @@ lcache_vlan_entry_t *serving_vlan_entry(uint32_t bit, uint32_t vlan) {
 
 extern "C" {
 
-// The caller's key reaches the VLAN manager unchanged; the entry is chosen
-// by the low 16 bits of its VLAN number.
 uint32_t lcache_vlan_get_bd(vlan_key_t key, uint16_t *bd) {
     if (!bd)
         return LCACHE_ERR_NULL_ARG;
-    lcache_vlan_entry_t *entry = lc::serving_vlan_entry(LCACHE_ATTR_BD, key.vlan);
-    if (!entry) {
-        ++lc::vlan_misses(LCACHE_VLAN_STAT_BD);
-        return vlan_get_bd(key, bd);
-    }
-    if (entry->dirty & LCACHE_ATTR_BD) {
-        ++lc::vlan_misses(LCACHE_VLAN_STAT_BD);
-        if (uint32_t status = vlan_get_bd(key, &entry->bd)) {
-            const uint32_t vlan = key.vlan;
-            LC_TRACE("lcache_vlan_get_bd: bad rv 0x%x for vlan %d\n", status, vlan);
-        } else {
-            entry->dirty &= ~LCACHE_ATTR_BD;
-        }
-    } else {
-        ++lc::vlan_hits(LCACHE_VLAN_STAT_BD);
-    }
-    *bd = entry->bd;
-    return 0;
+    return lc::bd_query(key, bd);
 }
 
 // Always 0: a failed peer call leaves the answer as the peer (or the
@@ -56,53 +52,31 @@ uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan) {
     if (!pvlan)
         return 0;
     const vlan_key_t key = lc::vlan_key(vlan);
-    uint16_t dropped_bd = 0;
-    if (!(lcache.attr.sync_mask & LCACHE_ATTR_PVLAN)) {
-        ++lc::vlan_misses(LCACHE_VLAN_STAT_PVLAN);
-        if (uint32_t status = vlan_get_bd_and_primary_vlan(key, &dropped_bd, pvlan))
-            LC_TRACE("2 vlan_get_bd_and_primary_vlan ret0x%x vlan %d\n", status, vlan);
-        return 0;
-    }
-    lcache_vlan_entry_t *entry = lc::vlan_entry(static_cast<uint16_t>(vlan));
+    const lcache_vlan_entry_t *entry = lc::serve_vlan(lc::kPvlan, static_cast<uint16_t>(vlan), key);
     if (!entry) {
-        ++lc::vlan_misses(LCACHE_VLAN_STAT_PVLAN);
-        if (uint32_t status = vlan_get_bd_and_primary_vlan(key, &dropped_bd, pvlan))
+        uint16_t dropped_bd = 0;
+        const uint32_t status = vlan_get_bd_and_primary_vlan(key, &dropped_bd, pvlan);
+        // Told apart: the attribute not kept, or no entry to be had.
+        if (status != 0 && !lc::kept(lc::kPvlan))
+            LC_TRACE("2 vlan_get_bd_and_primary_vlan ret0x%x vlan %d\n", status, vlan);
+        else if (status != 0)
             LC_TRACE("3vlan_get_bd_and_primary_vlan ret 0x%x vlan %d\n", status, vlan);
         return 0;
-    }
-    if (entry->dirty & LCACHE_ATTR_PVLAN) {
-        ++lc::vlan_misses(LCACHE_VLAN_STAT_PVLAN);
-        if (vlan_get_bd_and_primary_vlan(key, &entry->bd, &entry->pvlan) == 0)
-            entry->dirty &= ~LCACHE_ATTR_PVLAN;
-    } else {
-        ++lc::vlan_hits(LCACHE_VLAN_STAT_PVLAN);
     }
     *pvlan = entry->pvlan;
     return 0;
 }
 
-// Counted in the bd row: the flood index has no row of its own in use.
+// Without an entry the bridge domain is asked through its own query, which
+// counts its own hit or miss.
 uint32_t lcache_vlan_to_flood_di(uint16_t vlan, uint32_t *di, uint16_t *bd) {
     if (!di || !bd)
         return LCACHE_ERR_NULL_ARG;
     const vlan_key_t key = lc::vlan_key(vlan);
-    lcache_vlan_entry_t *entry = lc::serving_vlan_entry(LCACHE_ATTR_FINDEX, vlan);
+    const lcache_vlan_entry_t *entry = lc::serve_vlan(lc::kFindex, vlan, key);
     if (!entry) {
-        ++lc::vlan_misses(LCACHE_VLAN_STAT_BD);
-        lcache_vlan_get_bd(key, bd);
+        lc::bd_query(key, bd);
         return dmap_lib_bd_to_di(*bd, di);
-    }
-    if (entry->dirty & LCACHE_ATTR_FINDEX) {
-        ++lc::vlan_misses(LCACHE_VLAN_STAT_BD);
-        const uint32_t bd_status = vlan_get_bd(key, &entry->bd);
-        const uint32_t di_status = dmap_lib_bd_to_di(entry->bd, &entry->fi);
-        if (bd_status == 0 && di_status == 0)
-            entry->dirty &= ~LCACHE_ATTR_FINDEX;
-        else
-            LC_TRACE("lcache_vlan_to_flood_di: Status1 0x%x, Status2 0x%x vlan %d\n", bd_status,
-                     di_status, vlan);
-    } else {
-        ++lc::vlan_hits(LCACHE_VLAN_STAT_BD);
     }
     *di = entry->fi;
     *bd = entry->bd;

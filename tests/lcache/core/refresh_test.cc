@@ -1,5 +1,8 @@
 // Marking attributes stale and fetching them again: the flushes, the
-// refresh and the moves of an entry within the pi and lif tables.
+// refresh and the moves of an entry within the pi and lif tables.  Traces
+// and errors are golden text in the simulated switch's numbering: Ethernet
+// 1/N is ifindex 0x1a00100N with pi 31+N, loopback0 is 0x3000000, and iods
+// count up in the order the interfaces join the switch.
 #include <gmock/gmock.h>
 
 #include "core_test.h"
@@ -18,10 +21,6 @@ constexpr uint32_t kClearedByEveryRefresh = LCACHE_ATTR_PVLAN | LCACHE_ATTR_BD |
 static void set_flush_masks(uint32_t low) {
     std::tie(lcache.attr.crit_mask, lcache.attr.med_mask, lcache.attr.low_mask) =
         std::tuple(kCrit, kMed, low);
-}
-static std::string flushed(const lcache_if_entry_t *e, uint32_t option) {
-    return text("Flushing cache for if-index=0x%x, iod=%d, opt=0x%x\n", e->if_index, e->iod,
-                option);
 }
 
 // Two ports whose entries hold their own iod, pi and lif.
@@ -63,21 +62,18 @@ TEST_F(KeyMoveTest, APiOrLifAnotherEntryHoldsMovesHere) {
     give_b_the_keys_of_a();
     eb->dirty = LCACHE_ATTR_PI;
     EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
-    const uint32_t iod_a = iod(a), iod_b = iod(b);
-    EXPECT_EQ(
-        traces(),
-        (Texts{
-            text("Lcache-update for if-index 0x%x, iod %d\n", b, iod_b),
-            text("If->pi mapping changed for if-index 0x%x, entry->pi=%d, pi=%d, port_index=%d\n",
-                 b, iod_b, pi_b, pi_a),
-            text("Removing stale pi entry for if-index 0x%x, iod %d, pi 0x%x  for if-index 0x%x, "
-                 "iod %d\n",
-                 a, iod_a, pi_a, b, iod_b),
-            text("Removing stale entry for if-index 0x%x, iod %d, pi 0x%x  for new port-index "
-                 "0x%x\n",
-                 b, iod_b, pi_b, pi_a),
-            text("Creating pi entry for if-index 0x%x, iod %d, pi 0x%x\n", b, iod_b, pi_a),
-        }));
+    // a is Ethernet1/1 (iod 1, pi 32 = 0x20), b Ethernet1/2 (iod 2, pi 33).
+    EXPECT_EQ(traces(),
+              (Texts{
+                  "Lcache-update for if-index 0x1a001002, iod 2\n",
+                  "If->pi mapping changed for if-index 0x1a001002, entry->pi=2, pi=33, "
+                  "port_index=32\n",
+                  "Removing stale pi entry for if-index 0x1a001001, iod 1, pi 0x20  for if-index "
+                  "0x1a001002, iod 2\n",
+                  "Removing stale entry for if-index 0x1a001002, iod 2, pi 0x21  for new "
+                  "port-index 0x20\n",
+                  "Creating pi entry for if-index 0x1a001002, iod 2, pi 0x20\n",
+              }));
     EXPECT_EQ(std::tuple(eb->pi, eb->dirty, lcache.stats.pi_remaps, eb->pi_remap_cnt),
               std::tuple(pi_a, 0u, 2u, 2));
     for (uint32_t dirty_after : {0u, uint32_t{LCACHE_ATTR_LIF}}) {
@@ -97,9 +93,8 @@ TEST_F(KeyMoveTest, TheFirstFillEvictsButTracesNoChange) {
     model.set_pi(a, 9000);
     model.set_pi(c, pi_a);
     lcache_if_entry_t *ec = create(c);
-    EXPECT_THAT(traces(), testing::Contains(text("Removing stale pi entry for if-index 0x%x, iod "
-                                                 "%d, pi 0x%x  for if-index 0x%x, iod %d\n",
-                                                 a, iod(a), pi_a, c, iod(c))));
+    EXPECT_THAT(traces(), testing::Contains("Removing stale pi entry for if-index 0x1a001001, iod "
+                                            "1, pi 0x20  for if-index 0x1a001003, iod 3\n"));
     EXPECT_THAT(traces(), testing::Not(testing::Contains(testing::StartsWith("If->pi"))));
     EXPECT_EQ(std::tuple(ea->pi, held(lcache.pi_table, pi_a)), std::tuple(LCACHE_NO_PI, ec));
 }
@@ -110,10 +105,8 @@ TEST_F(KeyMoveTest, APiTheTableRefusesIsGivenUp) {
     eb->dirty = LCACHE_ATTR_PI;
     ht_fault_inject_after(HT_FAULT_INSERT, 0, 1);
     EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
-    EXPECT_EQ(
-        errors(),
-        (Texts{text("Failed to add pi entry for if 0x%x, iod %d, pi 0x%x\n", b, iod(b), 9001),
-               text("Pi-insert for if-index 0x%x, iod %d, pi %d failed\n", b, iod(b), 9001)}));
+    EXPECT_EQ(errors(), (Texts{"Failed to add pi entry for if 0x1a001002, iod 2, pi 0x2329\n",
+                               "Pi-insert for if-index 0x1a001002, iod 2, pi 9001 failed\n"}));
     EXPECT_EQ(std::tuple(eb->pi, eb->dirty, lcache.stats.pi_insert_fails),
               std::tuple(LCACHE_NO_PI, LCACHE_ATTR_PI, 1u));
 }
@@ -131,9 +124,8 @@ TEST_P(FailedRemovalTest, WhoeverCannotLeaveKeepsItsKey) {
     eb->dirty = LCACHE_ATTR_PI;
     ht_fault_inject_after(HT_FAULT_REMOVE, GetParam(), 1);
     EXPECT_EQ(lcache_if_update_entry(eb, 0), 1);
-    EXPECT_THAT(errors(), testing::Contains(text("Pi-insert for if-index 0x%x, iod %d, pi %d "
-                                                 "failed\n",
-                                                 b, iod(b), pi_a)));
+    EXPECT_THAT(errors(),
+                testing::Contains("Pi-insert for if-index 0x1a001002, iod 2, pi 32 failed\n"));
     EXPECT_EQ(std::tuple(lcache.stats.pi_insert_fails, eb->dirty), std::tuple(0u, LCACHE_ATTR_PI));
     if (GetParam() == 0) // the holder of the new pi
         EXPECT_EQ(std::tuple(held(lcache.pi_table, pi_a), ea->pi, eb->pi),
@@ -156,9 +148,8 @@ TEST_F(KeyMoveTest, AMovedIodFailsTheRefreshAndEvictsItsHolder) {
     EXPECT_EQ(calls(PeerFn::netif_get_iod_frm_ifindex), 0u);
     ea->dirty = LCACHE_ATTR_IOD | LCACHE_ATTR_LINKUP;
     EXPECT_EQ(lcache_if_update_entry(ea, 0), 0);
-    EXPECT_EQ(errors(), Texts{text("If->iod mapping changed for if-index 0x%x, entry->iod=%d, "
-                                   "iod=%d, err: 0x%x\n",
-                                   a, iod_a, iod_b, 0)});
+    EXPECT_EQ(errors(), Texts{"If->iod mapping changed for if-index 0x1a001001, entry->iod=1, "
+                              "iod=2, err: 0x0\n"});
     EXPECT_EQ(std::tuple(cached(b), lcache.stats.iod_remaps, ea->iod_remap_cnt, ea->iod, ea->dirty),
               std::tuple(nullptr, 1u, 1, iod_a, LCACHE_ATTR_IOD | LCACHE_ATTR_LINKUP));
     EXPECT_EQ(calls(PeerFn::netif_is_linkup), 0u);
@@ -179,8 +170,7 @@ TEST_F(RefreshTest, EachAttributeIsSettledByAUsableAnswer) {
     forget_reports();
     EXPECT_EQ(lcache_if_update_entry(e, 0), 1);
     EXPECT_EQ(std::tuple(e->dirty, sim::total_calls(), traces()), // the type asked, and traced
-              std::tuple(untouched, 1u,
-                         Texts{text("Lcache-update for if-index 0x%x, iod %d\n", eth, iod(eth))}));
+              std::tuple(untouched, 1u, Texts{"Lcache-update for if-index 0x1a001001, iod 1\n"}));
 
     constexpr auto flags = &lcache_if_entry_t::flags, flags2 = &lcache_if_entry_t::flags2;
     const struct {
@@ -246,19 +236,21 @@ TEST_F(RefreshTest, EachOptionOrsItsMask) {
     init(kCrit);
     set_flush_masks(kKeys);
     lcache_if_entry_t *e = create(eth);
-    for (auto [option, mask] : {std::pair{0u, kKeys},
-                                {1u, kMed},
-                                {2u, kCrit},
-                                {3u, kCrit | LCACHE_ATTR_IF_TYPE},
-                                {4u, kKeys},
-                                {~0u, kKeys}}) {
+    for (auto [option, mask, trace] :
+         {std::tuple{0u, kKeys, "Flushing cache for if-index=0x1a001001, iod=0, opt=0x0\n"},
+          {1u, kMed, "Flushing cache for if-index=0x1a001001, iod=0, opt=0x1\n"},
+          {2u, kCrit, "Flushing cache for if-index=0x1a001001, iod=0, opt=0x2\n"},
+          {3u, kCrit | LCACHE_ATTR_IF_TYPE,
+           "Flushing cache for if-index=0x1a001001, iod=0, opt=0x3\n"},
+          {4u, kKeys, "Flushing cache for if-index=0x1a001001, iod=0, opt=0x4\n"},
+          {~0u, kKeys, "Flushing cache for if-index=0x1a001001, iod=0, opt=0xffffffff\n"}}) {
         SCOPED_TRACE(option);
         e->dirty = LCACHE_ATTR_NAME;
         forget_reports();
         lcache_flush_if_entry(e, option);
         lcache_flush_if_entry(e, option);
         EXPECT_EQ(e->dirty, LCACHE_ATTR_NAME | mask);
-        EXPECT_EQ(traces(), Texts(2, flushed(e, option)));
+        EXPECT_EQ(traces(), Texts(2, trace));
     }
     sim::reset_call_counts();
     EXPECT_EQ(lcache_if_update_if(eth), 1u);
@@ -279,8 +271,9 @@ TEST_F(RefreshTest, FlushAllAndUpdateIf) {
         create(p)->dirty = 0;
     forget_reports();
     EXPECT_EQ(lcache_if_flush_all(2), 1u);
-    EXPECT_THAT(traces(), testing::UnorderedElementsAre(flushed(cached(ports[0]), 2),
-                                                        flushed(cached(ports[1]), 2)));
+    EXPECT_THAT(traces(), testing::UnorderedElementsAre(
+                              "Flushing cache for if-index=0x1a001001, iod=1, opt=0x2\n",
+                              "Flushing cache for if-index=0x3000000, iod=2, opt=0x2\n"));
 
     sim::reset_call_counts();
     EXPECT_EQ(lcache_if_update_if(ports[0]), 1u);
