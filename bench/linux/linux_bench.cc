@@ -22,6 +22,7 @@
 #include "lcache.h"
 #include "lcache_linux.h"
 #include "netif.h"
+#include "rows.h"
 
 namespace lbench {
 namespace {
@@ -39,27 +40,6 @@ constexpr uint32_t kBatch = 64;
 // about a second between runs: it gets far longer.
 constexpr int kSettleMs = 2000;
 constexpr int kCarrierSettleMs = 30000;
-
-lcache_linux_counters_t counters() {
-    lcache_linux_counters_t c;
-    lcache_linux_get_counters(&c);
-    return c;
-}
-
-HostSet *set_or_fail(benchmark::State &state, uint32_t pairs) {
-    std::string why;
-    HostSet *set = HostSet::of_size(pairs, why);
-    if (!set) {
-        note_failure();
-        state.SkipWithError(why.c_str());
-    }
-    return set;
-}
-
-void fail(benchmark::State &state, const std::string &why) {
-    note_failure();
-    state.SkipWithError(why.c_str());
-}
 
 const std::vector<uint32_t> &draws(uint32_t pairs) {
     static std::vector<uint32_t> keys;

@@ -1,0 +1,182 @@
+// From nothing to the first answer about every interface of the set (is
+// the link up, its MTU, MAC and name), three ways: liblcache asked cold
+// (each first question reads the interface through), liblcache after one
+// lcache_linux_sync, and libnl's cache manager.  Each iteration starts
+// with no cache and no socket, and ends, untimed, by checking every answer
+// against the kernel's and closing everything again.
+#include "linux_bench.h"
+
+#include <netlink/cache.h>
+#include <netlink/netlink.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "answers.h"
+#include "host_set.h"
+#include "lcache.h"
+#include "lcache_linux.h"
+#include "rows.h"
+#include "send_counter.h"
+
+namespace lbench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// liblcache with the notification bridge open, every question read
+// through: its first question about an interface creates and fills the
+// entry from the kernel.
+class ReadThrough {
+  public:
+    explicit ReadThrough(uint32_t pairs) : attr_(attribute_block(pairs)) {}
+
+    bool open(std::string &why) {
+        if (lcache_init(&attr_) != 1)
+            return why = "lcache_init failed", false;
+        if (int error = lcache_linux_open())
+            return why = std::string("lcache_linux_open: ") + std::strerror(-error), false;
+        return true;
+    }
+    Answers ask(uint32_t index) { return lcache_answers(index); }
+    void close() {
+        lcache_linux_close();
+        lcache_cleanup();
+    }
+    void reset_round_trips() { lcache_linux_reset_counters(); }
+    uint64_t round_trips() { return counters().round_trips; }
+    uint64_t dump_retries() { return counters().dump_retries; }
+
+  protected:
+    lcache_attr attr_;
+};
+
+// liblcache started warm: one dump creates and fills every entry, and the
+// questions are hits.
+class Synced : public ReadThrough {
+  public:
+    using ReadThrough::ReadThrough;
+
+    bool open(std::string &why) {
+        if (lcache_init(&attr_) != 1)
+            return why = "lcache_init failed", false;
+        if (int held = lcache_linux_sync(); held < 0)
+            return why = std::string("lcache_linux_sync: ") + std::strerror(-held), false;
+        return true;
+    }
+};
+
+// libnl's cache manager with the route/link cache, the way its users
+// start: the cache filled by the manager, each link found by
+// rtnl_link_get.  libnl counts no round trips: the requests it sends are
+// counted instead.
+class LibnlManager {
+  public:
+    explicit LibnlManager(uint32_t) {}
+
+    bool open(std::string &why) {
+        socket_ = nl_socket_alloc();
+        if (!socket_)
+            return why = "nl_socket_alloc failed", false;
+        if (int error = nl_cache_mngr_alloc(socket_, NETLINK_ROUTE, 0, &manager_))
+            return why = std::string("nl_cache_mngr_alloc: ") + nl_geterror(error), false;
+        if (int error = nl_cache_mngr_add(manager_, "route/link", nullptr, nullptr, &links_))
+            return why = std::string("nl_cache_mngr_add: ") + nl_geterror(error), false;
+        return true;
+    }
+    Answers ask(uint32_t index) { return libnl_answers(links_, index); }
+    void close() {
+        if (manager_)
+            nl_cache_mngr_free(manager_);
+        if (socket_)
+            nl_socket_free(socket_);
+        manager_ = nullptr;
+        socket_ = nullptr;
+        links_ = nullptr;
+    }
+    void reset_round_trips() { sent_before_ = requests_sent(); }
+    uint64_t round_trips() { return requests_sent() - sent_before_; }
+
+  private:
+    nl_sock *socket_ = nullptr;
+    nl_cache_mngr *manager_ = nullptr;
+    nl_cache *links_ = nullptr;
+    uint64_t sent_before_ = 0;
+};
+
+// Manual time: from the first call of the contender to its last answer.
+// The counters split it into the start (init and open, sync, or the
+// manager's fill) and the questions.
+template <typename Contender>
+void start_row(benchmark::State &state, uint32_t pairs) {
+    HostSet *set = set_or_fail(state, pairs, Contenders::closed);
+    if (!set)
+        return;
+    const std::vector<uint32_t> &interfaces = set->interfaces();
+    std::vector<Answers> answers(interfaces.size());
+    Contender contender(pairs);
+    uint64_t round_trips = 0;
+    uint64_t dump_retries = 0;
+    uint64_t sent = 0;
+    uint64_t disagreements = 0;
+    double open_ms = 0;
+    double ask_ms = 0;
+    for (auto _ : state) {
+        contender.reset_round_trips();
+        const uint64_t sent_before = requests_sent();
+        std::string why;
+        const auto start = Clock::now();
+        const bool opened = contender.open(why);
+        const auto filled = Clock::now();
+        for (size_t i = 0; opened && i < interfaces.size(); ++i)
+            answers[i] = contender.ask(interfaces[i]);
+        const auto answered = Clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(answered - start).count());
+        round_trips += contender.round_trips();
+        sent += requests_sent() - sent_before;
+        if constexpr (requires { contender.dump_retries(); })
+            dump_retries += contender.dump_retries();
+        open_ms += ms(filled - start);
+        ask_ms += ms(answered - filled);
+        if (opened)
+            disagreements += lbench::disagreements(set->ioctl_socket(), interfaces, answers);
+        contender.close();
+        if (!opened) {
+            fail(state, why);
+            return;
+        }
+    }
+    const double starts = static_cast<double>(state.iterations());
+    state.counters["interfaces"] = static_cast<double>(interfaces.size());
+    state.counters["round_trips"] = static_cast<double>(round_trips) / starts;
+    state.counters["round_trips_per_interface"] =
+        static_cast<double>(round_trips) / starts / static_cast<double>(interfaces.size());
+    // liblcache's own count, checked by the count libnl's rows rely on.
+    state.counters["requests_sent"] = static_cast<double>(sent) / starts;
+    if constexpr (requires { contender.dump_retries(); })
+        state.counters["dump_retries"] = static_cast<double>(dump_retries) / starts;
+    state.counters["start_ms"] = open_ms / starts;
+    state.counters["ask_ms"] = ask_ms / starts;
+    state.counters["disagreements"] = static_cast<double>(disagreements);
+    if (disagreements != 0)
+        fail(state, "an answer after the start is not the kernel's");
+}
+
+} // namespace
+
+void register_start(uint32_t pairs) {
+    const std::string size = "/" + std::to_string(pairs);
+    benchmark::RegisterBenchmark(("start/lcache_read_through" + size).c_str(), start_row<ReadThrough>, pairs)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark(("start/lcache_sync" + size).c_str(), start_row<Synced>, pairs)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark(("start/libnl_manager" + size).c_str(), start_row<LibnlManager>, pairs)
+        ->UseManualTime();
+}
+
+} // namespace lbench
