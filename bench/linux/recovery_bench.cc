@@ -47,38 +47,26 @@ struct Recovery {
     uint64_t disagreements = 0;
 };
 
-// libnl's manager reports the overrun (-NLE_NOMEM) and reads on past it
-// on the next call; its user then refills the cache with one dump.
-// Answers 1 when the overrun was met, 0 when not, or a negative libnl
-// error.
-int libnl_recovers(HostSet &set) {
-    bool overran = false;
-    int read = 0;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        read = set.drain_libnl();
-        if (read != -NLE_NOMEM)
-            break;
-        overran = true;
-    }
-    if (read < 0)
-        return read;
-    if (int error = nl_cache_refill(set.libnl_refill_socket(), set.libnl_links()); error < 0)
-        return error;
-    return overran ? 1 : 0;
-}
-
 // The bridge: one dispatch meets the overrun, drops what is queued and
-// merges one dump.  0, or why not.
+// merges one dump.  Empty, or why not.
 std::string lcache_recovers() {
     const int handled = lcache_linux_dispatch();
     return handled < 0 ? std::string("lcache_linux_dispatch: ") + std::strerror(-handled) : "";
 }
 
-std::string libnl_recovers_or_why(HostSet &set, Recovery &recovery) {
-    const int result = libnl_recovers(set);
-    if (result < 0)
-        return std::string("libnl's recovery: ") + nl_geterror(result);
-    recovery.overruns += static_cast<uint64_t>(result);
+// libnl's manager reports the overrun (-NLE_NOMEM) and reads what is
+// queued on the next call; its user then refills the cache with one dump.
+// Empty, or why not.
+std::string libnl_recovers(HostSet &set, Recovery &recovery) {
+    int read = set.drain_libnl();
+    if (read == -NLE_NOMEM) {
+        ++recovery.overruns;
+        read = set.drain_libnl();
+    }
+    if (read < 0)
+        return std::string("nl_cache_mngr_data_ready: ") + nl_geterror(read);
+    if (int error = nl_cache_refill(set.libnl_refill_socket(), set.libnl_links()); error < 0)
+        return std::string("nl_cache_refill: ") + nl_geterror(error);
     return "";
 }
 
@@ -112,7 +100,7 @@ std::string recover_once(benchmark::State &state, HostSet &set, bool lcache_side
     lcache_linux_reset_counters();
     const uint64_t sent_before = requests_sent();
     const auto start = Clock::now();
-    std::string why = lcache_side ? lcache_recovers() : libnl_recovers_or_why(set, recovery);
+    std::string why = lcache_side ? lcache_recovers() : libnl_recovers(set, recovery);
     const auto read = Clock::now();
     if (why.empty() && lcache_side)
         ask_all(interfaces, answers, lcache_answers);
@@ -135,7 +123,7 @@ std::string recover_once(benchmark::State &state, HostSet &set, bool lcache_side
         recovery.round_trips += requests_sent() - sent_before;
     }
     Recovery untimed;
-    why = lcache_side ? libnl_recovers_or_why(set, untimed) : lcache_recovers();
+    why = lcache_side ? libnl_recovers(set, untimed) : lcache_recovers();
     if (!why.empty())
         return why;
     recovery.disagreements += disagreements(set.ioctl_socket(), interfaces, answers);

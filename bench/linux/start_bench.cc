@@ -6,6 +6,8 @@
 // against the kernel's and closing everything again.
 #include "linux_bench.h"
 
+#include <linux/if_link.h>
+#include <linux/rtnetlink.h>
 #include <netlink/cache.h>
 #include <netlink/netlink.h>
 
@@ -19,6 +21,7 @@
 #include "host_set.h"
 #include "lcache.h"
 #include "lcache_linux.h"
+#include "netlink_socket.h"
 #include "rows.h"
 #include "send_counter.h"
 
@@ -167,6 +170,36 @@ void start_row(benchmark::State &state, uint32_t pairs) {
         fail(state, "an answer after the start is not the kernel's");
 }
 
+// The floor under every start made of one dump: the kernel's link dump
+// (statistics skipped, as liblcache_linux asks it), read whole by the
+// socket class liblcache_linux reads it with, and parsed no further.
+void kernel_dump_row(benchmark::State &state, uint32_t pairs) {
+    HostSet *set = set_or_fail(state, pairs, Contenders::closed);
+    if (!set)
+        return;
+    alignas(nlmsghdr) unsigned char buffer[MNL_SOCKET_BUFFER_SIZE] = {};
+    nlmsghdr *request = mnl_nlmsg_put_header(buffer);
+    request->nlmsg_type = RTM_GETLINK;
+    request->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    static_cast<ifinfomsg *>(mnl_nlmsg_put_extra_header(request, sizeof(ifinfomsg)))->ifi_family = AF_UNSPEC;
+    mnl_attr_put_u32(request, IFLA_EXT_MASK, RTEXT_FILTER_SKIP_STATS);
+    uint64_t links = 0;
+    for (auto _ : state) {
+        lcache_linux::NetlinkSocket socket;
+        const auto start = Clock::now();
+        int error = socket.open(0, false);
+        if (error == 0)
+            error = socket.transact(request, [&](const nlmsghdr *) {
+                ++links;
+                return MNL_CB_OK;
+            });
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        if (error != 0)
+            return fail(state, std::string("the link dump failed: ") + std::strerror(-error));
+    }
+    state.counters["links"] = static_cast<double>(links) / static_cast<double>(state.iterations());
+}
+
 } // namespace
 
 void register_start(uint32_t pairs) {
@@ -177,6 +210,7 @@ void register_start(uint32_t pairs) {
         ->UseManualTime();
     benchmark::RegisterBenchmark(("start/libnl_manager" + size).c_str(), start_row<LibnlManager>, pairs)
         ->UseManualTime();
+    benchmark::RegisterBenchmark(("start/kernel_dump" + size).c_str(), kernel_dump_row, pairs)->UseManualTime();
 }
 
 } // namespace lbench
