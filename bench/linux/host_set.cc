@@ -219,8 +219,7 @@ bool HostSet::check_agreement(std::string &why) {
     for (uint32_t i = 0; i < size(); ++i) {
         const bool cache = lcache_netif_is_linkup(pairs_[i].near) != 0;
         const bool kernel = netif_is_linkup(pairs_[i].near) != 0;
-        if (cache != kernel || ioctl_running(i) != kernel || libnl_lower_up(i) != kernel ||
-            libnl_lower_up_hashed(i) != kernel)
+        if (cache != kernel || ioctl_running(i) != kernel || libnl_lower_up(i) != kernel)
             return why = "the contenders disagree about " + pairs_[i].name, false;
     }
     return true;
@@ -251,21 +250,16 @@ bool HostSet::ioctl_running(uint32_t i) const {
     return request.ifr_flags & IFF_RUNNING;
 }
 
+rtnl_link *HostSet::libnl_link(const Pair &p) const {
+    return reinterpret_cast<rtnl_link *>(nl_cache_search(links_, reinterpret_cast<nl_object *>(p.needle)));
+}
+
 bool HostSet::libnl_lower_up(uint32_t i) const {
-    rtnl_link *link = rtnl_link_get(links_, static_cast<int>(pairs_[i].near));
+    rtnl_link *link = libnl_link(pairs_[i]);
     if (!link)
         return false;
     const bool up = rtnl_link_get_flags(link) & IFF_LOWER_UP;
     rtnl_link_put(link);
-    return up;
-}
-
-bool HostSet::libnl_lower_up_hashed(uint32_t i) const {
-    nl_object *found = nl_cache_search(links_, reinterpret_cast<nl_object *>(pairs_[i].needle));
-    if (!found)
-        return false;
-    const bool up = rtnl_link_get_flags(reinterpret_cast<rtnl_link *>(found)) & IFF_LOWER_UP;
-    nl_object_put(found);
     return up;
 }
 

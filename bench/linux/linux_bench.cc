@@ -196,7 +196,7 @@ void dispatch_row(benchmark::State &state, uint32_t pairs, bool lcache_side) {
     uint32_t disagreements = 0;
     for (uint32_t i = 0; i < pairs; ++i) {
         Pair &p = set->pair(i);
-        rtnl_link *link = rtnl_link_get(set->libnl_links(), static_cast<int>(p.near));
+        rtnl_link *link = set->libnl_link(p);
         disagreements += lcache_netif_get_if_mtu(p.near) != p.mtu;
         disagreements += !link || rtnl_link_get_mtu(link) != p.mtu;
         if (link)
@@ -288,7 +288,7 @@ bool cache_has_carrier(const Pair &p) { return (lcache_netif_is_linkup(p.near) !
 
 template <typename Has>
 bool libnl_link_has(HostSet &set, const Pair &p, Has has) {
-    rtnl_link *link = rtnl_link_get(set.libnl_links(), static_cast<int>(p.near));
+    rtnl_link *link = set.libnl_link(p);
     const bool answered = link && has(link);
     if (link)
         rtnl_link_put(link);
