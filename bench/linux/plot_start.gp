@@ -13,5 +13,5 @@ set xtics ("64" 64, "1 024" 1024, "4 096" 4096, "16 384" 16384)
 set format y "%g"
 set key outside right top
 set grid
-plot for [col=2:4] datafile using 1:col with linespoints lt (col - 1) lw 2 pt (col % 7 + 1) \
+plot for [col=2:6] datafile using 1:col with linespoints lt (col - 1) lw 2 pt (col % 7 + 1) \
      title columnheader(col)

@@ -126,7 +126,9 @@ def change_tables(run):
 STARTS = [
     ("lcache_read_through", "lcache, read-through"),
     ("lcache_sync", "lcache after lcache_linux_sync"),
-    ("libnl_manager", "libnl cache manager"),
+    ("libnl_manager", "libnl manager, rtnl_link_get"),
+    ("libnl_manager_search", "libnl manager, nl_cache_search"),
+    ("kernel_dump", "the link dump alone"),
 ]
 
 
@@ -134,24 +136,35 @@ def start_tables(run):
     rows = []
     for n in run.sizes:
         times = {c: run.ms(f"start/{c}/{n}") for c, _ in STARTS}
-        trips = {c: run.counter(f"start/{c}/{n}", "round_trips") for c, _ in STARTS}
-        wrong = sum(run.counter(f"start/{c}/{n}", "disagreements") or 0 for c, _ in STARTS)
+        trips = {c: run.counter(f"start/{c}/{n}", "round_trips") for c, _ in STARTS[:-1]}
+        trips["kernel_dump"] = 1 if times["kernel_dump"] is not None else None
+        wrong = sum(run.counter(f"start/{c}/{n}", "disagreements") or 0 for c, _ in STARTS[:-1])
         interfaces = run.counter(f"start/lcache_sync/{n}", "interfaces")
         rows.append([f"{n}", count(interfaces)] +
-                    [f"{ms(times[c])} ({count(trips[c])})" for c, _ in STARTS] +
-                    [ratio(times["lcache_sync"], times["libnl_manager"]),
-                     ratio(times["lcache_read_through"], times["libnl_manager"]), f"{wrong:.0f}"])
+                    [f"{ms(times[c])} ({count(trips[c])})" for c, _ in STARTS] + [f"{wrong:.0f}"])
     text = "#### Start: from nothing to every interface's four answers, ms (kernel round trips)\n\n"
-    text += table(["pairs", "interfaces"] + [title for _, title in STARTS] +
-                  ["sync / libnl", "read-through / libnl", "disagreements"], rows)
+    text += table(["pairs", "interfaces"] + [title for _, title in STARTS] + ["disagreements"], rows)
 
     rows = []
-    for c, title in STARTS:
+    for n in run.sizes:
+        times = {c: run.ms(f"start/{c}/{n}") for c, _ in STARTS}
+        rows.append([f"{n}", ratio(times["lcache_sync"], times["libnl_manager"]),
+                     ratio(times["lcache_sync"], times["libnl_manager_search"]),
+                     ratio(times["lcache_read_through"], times["libnl_manager_search"]),
+                     ratio(times["lcache_sync"], times["kernel_dump"]),
+                     ratio(times["libnl_manager_search"], times["kernel_dump"])])
+    text += "\n#### Start ratios, same run\n\n"
+    text += table(["pairs", "sync / libnl (rtnl_link_get)", "sync / libnl (nl_cache_search)",
+                   "read-through / libnl (nl_cache_search)", "sync / the dump alone",
+                   "libnl (nl_cache_search) / the dump alone"], rows)
+
+    rows = []
+    for c, title in STARTS[:-1]:
         for n in run.sizes:
             name = f"start/{c}/{n}"
             rows.append([title, f"{n}", ms(run.counter(name, "start_ms")), ms(run.counter(name, "ask_ms"))])
     text += "\n#### Where the start goes, ms (medians of the repetitions)\n\n"
-    text += table(["contender", "pairs", "start (init + open, sync, or manager fill)",
+    text += table(["contender", "pairs", "start (init + open, sync, or the manager's fill)",
                    "questions (4 per interface)"], rows)
     return text
 
@@ -169,7 +182,7 @@ def recovery_tables(run):
                      ratio(mine, run.ms(theirs)), f"{wrong:.0f}"])
     text = "#### Recovery from a real overrun (one MTU change per pair), ms (medians of the repetitions)\n\n"
     text += table(["pairs", "interfaces", "lcache: dispatch + every answer", "round trips", "resyncs",
-                   "dump retries", "libnl: drain + nl_cache_refill", "libnl: + every answer",
+                   "dump retries", "libnl: drain + nl_cache_refill", "libnl: + every answer (nl_cache_search)",
                    "libnl requests", "lcache / libnl refill", "lcache / libnl with answers",
                    "disagreements"], rows)
     return text
