@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <string>
 
 #include "host_set.h"
@@ -17,8 +18,11 @@ inline lcache_linux_counters_t counters() {
     return c;
 }
 
+// Also said on stderr: with --benchmark_report_aggregates_only, a single
+// failed repetition among good ones is not reported.
 inline void fail(benchmark::State &state, const std::string &why) {
     note_failure();
+    std::fprintf(stderr, "lcache_linux_bench: a row failed: %s\n", why.c_str());
     state.SkipWithError(why.c_str());
 }
 
