@@ -78,11 +78,11 @@ def query_tables(run):
     sizes = run.sizes
     rows = []
     for contender, title in QUERIES:
-        trips = run.counter(f"query/{contender}/{sizes[0]}", "round_trips")
-        rows.append([title, "–" if trips is None else f"{trips:.2f}"] +
+        trips = [run.counter(f"query/{contender}/{n}", "round_trips") for n in sizes]
+        rows.append([title, " / ".join("–" if t is None else f"{t:.2f}" for t in trips)] +
                     [fmt(run.query(contender, n)) for n in sizes])
     text = "#### ns per query, is the link up (median of the repetitions, wall time)\n\n"
-    text += table(["contender", "kernel round trips each"] + [f"{n} pairs" for n in sizes], rows)
+    text += table(["contender", "kernel round trips each, by size"] + [f"{n} pairs" for n in sizes], rows)
 
     rows = []
     for contender, title in QUERIES[1:]:
