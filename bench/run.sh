@@ -3,8 +3,9 @@
 # five repetitions (medians reported), its markdown tables and its plot.
 # Usage: bench/run.sh [--linux] [build directory of the default preset]
 #   (default)  the cache against its contenders, and the memory probe
-#   --linux    the cache on a Linux host, as root, on veth sets;
-#              LCACHE_BENCH_SIZES=64,1024 measures fewer sizes
+#   --linux    the cache on a Linux host, as root, on veth sets, with a
+#              second plot for the start rows; LCACHE_BENCH_SIZES=64,1024
+#              measures fewer sizes
 set -euo pipefail
 cd "$(dirname "$0")/.."
 suite=cache
@@ -28,7 +29,12 @@ measure() {
 }
 
 if [[ $suite == linux ]]; then
-  measure "$build/bench/linux/lcache_linux_bench" bench/linux linux_bench linux_tables linux_query linux_query
+  "$build/bench/linux/lcache_linux_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_out="$out/linux_bench.json" --benchmark_out_format=json 2>&1 | tee "$out/linux_bench.txt"
+  python3 bench/linux/report.py "$out/linux_bench.json" "$out/linux_tables.md" "$out/linux_query.dat" \
+    "$out/linux_start.dat"
+  gnuplot -e "datafile='$out/linux_query.dat'; outfile='$out/linux_query.png'" bench/linux/plot.gp
+  gnuplot -e "datafile='$out/linux_start.dat'; outfile='$out/linux_start.png'" bench/linux/plot_start.gp
 else
   measure "$build/bench/lcache_bench" bench bench tables hit hit_path
   "$build/bench/lcache_memory_probe" | tee "$out/memory.txt"

@@ -43,6 +43,8 @@ bool enlarge_receive_buffer(int fd, std::string &why) {
     return false;
 }
 
+} // namespace
+
 // Every attribute the Linux peers serve is kept; flush option 2 marks only
 // the link state stale, so a flushed query asks the kernel once.
 lcache_attr attribute_block(uint32_t pairs) {
@@ -54,6 +56,8 @@ lcache_attr attribute_block(uint32_t pairs) {
     attr.low_mask = 0xFFFFFFFFu;
     return attr;
 }
+
+namespace {
 
 // Without IPv6 on the links, a change costs the kernel the same at every
 // size: with it, each MTU or carrier change walks every link's IPv6 routes,
@@ -72,31 +76,30 @@ void disable_ipv6() {
 void note_failure() { failed = true; }
 bool any_failure() { return failed; }
 
-HostSet *HostSet::of_size(uint32_t pairs, std::string &why) {
-    if (current && current->size() == pairs)
-        return current.get();
-    release();
-    std::unique_ptr<HostSet> set(new HostSet);
-    if (!set->build(pairs, why))
+HostSet *HostSet::of_size(uint32_t pairs, std::string &why, Contenders want) {
+    if (!current || current->size() != pairs) {
+        release();
+        std::unique_ptr<HostSet> set(new HostSet);
+        if (!set->build(pairs, why))
+            return nullptr;
+        current = std::move(set);
+    }
+    if (want == Contenders::closed)
+        current->close_contenders();
+    else if (!current->open_contenders(why)) {
+        current->close_contenders();
         return nullptr;
-    current = std::move(set);
+    }
     return current.get();
 }
 
 void HostSet::release() { current.reset(); }
 
 HostSet::~HostSet() {
+    close_contenders();
     for (Pair &p : pairs_)
         if (p.needle)
             rtnl_link_put(p.needle);
-    if (manager_)
-        nl_cache_mngr_free(manager_);
-    if (libnl_socket_)
-        nl_socket_free(libnl_socket_);
-    if (bridge_open_)
-        lcache_linux_close();
-    if (cache_up_)
-        lcache_cleanup();
     if (ioctl_fd_ >= 0)
         close(ioctl_fd_);
 }
@@ -120,14 +123,25 @@ bool HostSet::build(uint32_t pairs, std::string &why) {
             return why = failure("cannot bring up " + p.name, error), false;
         if (int error = control_.set_up(p.peer, true))
             return why = failure("cannot bring up " + peer, error), false;
+        p.needle = rtnl_link_alloc();
+        rtnl_link_set_ifindex(p.needle, static_cast<int>(p.near));
+        rtnl_link_set_family(p.needle, AF_UNSPEC);
+        interfaces_.push_back(p.near);
+        interfaces_.push_back(p.peer);
     }
+    std::sort(interfaces_.begin(), interfaces_.end());
     ioctl_fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (ioctl_fd_ < 0)
         return why = failure("cannot open an ioctl socket", -errno), false;
-    if (!wait_for_carrier(why))
-        return false;
+    return wait_for_carrier(why);
+}
 
-    lcache_attr attr = attribute_block(pairs);
+// The cache warmed the way a client warms it, by asking about the near
+// ends, and libnl's manager filled by its own dump.
+bool HostSet::open_contenders(std::string &why) {
+    if (contenders_open_)
+        return true;
+    lcache_attr attr = attribute_block(size());
     if (lcache_init(&attr) != 1)
         return why = "lcache_init failed", false;
     cache_up_ = true;
@@ -144,7 +158,26 @@ bool HostSet::build(uint32_t pairs, std::string &why) {
         return false;
     if (drain_lcache() < 0 || drain_libnl() < 0)
         return why = "cannot read the notifications of the set-up", false;
-    return check_agreement(why);
+    return contenders_open_ = check_agreement(why);
+}
+
+void HostSet::close_contenders() {
+    if (manager_)
+        nl_cache_mngr_free(manager_);
+    manager_ = nullptr;
+    links_ = nullptr;
+    for (nl_sock **socket : {&libnl_socket_, &refill_socket_}) {
+        if (*socket)
+            nl_socket_free(*socket);
+        *socket = nullptr;
+    }
+    if (bridge_open_)
+        lcache_linux_close();
+    bridge_open_ = false;
+    if (cache_up_)
+        lcache_cleanup();
+    cache_up_ = false;
+    contenders_open_ = false;
 }
 
 // The carrier of a veth end comes up from the kernel's link-watch work,
@@ -170,13 +203,15 @@ bool HostSet::open_libnl(std::string &why) {
         return why = std::string("nl_cache_mngr_add: ") + nl_geterror(error), false;
     if (!enlarge_receive_buffer(nl_socket_get_fd(libnl_socket_), why))
         return false;
-    for (Pair &p : pairs_) {
-        p.needle = rtnl_link_alloc();
-        rtnl_link_set_ifindex(p.needle, static_cast<int>(p.near));
-        rtnl_link_set_family(p.needle, AF_UNSPEC);
-    }
+    refill_socket_ = nl_socket_alloc();
+    if (!refill_socket_)
+        return why = "nl_socket_alloc failed", false;
+    if (int error = nl_connect(refill_socket_, NETLINK_ROUTE))
+        return why = std::string("nl_connect: ") + nl_geterror(error), false;
     return true;
 }
+
+int HostSet::libnl_fd() const { return libnl_socket_ ? nl_socket_get_fd(libnl_socket_) : -1; }
 
 // Every contender must give the same answer about every interface before
 // any of them is timed.
@@ -184,11 +219,23 @@ bool HostSet::check_agreement(std::string &why) {
     for (uint32_t i = 0; i < size(); ++i) {
         const bool cache = lcache_netif_is_linkup(pairs_[i].near) != 0;
         const bool kernel = netif_is_linkup(pairs_[i].near) != 0;
-        if (cache != kernel || ioctl_running(i) != kernel || libnl_lower_up(i) != kernel ||
-            libnl_lower_up_hashed(i) != kernel)
+        if (cache != kernel || ioctl_running(i) != kernel || libnl_lower_up(i) != kernel)
             return why = "the contenders disagree about " + pairs_[i].name, false;
     }
     return true;
+}
+
+bool HostSet::shrink_notification_buffers(std::string &why) {
+    // The kernel raises a request for 0 bytes to its own minimum.
+    constexpr int kSmallest = 0;
+    for (int fd : {lcache_linux_fd(), libnl_fd()})
+        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kSmallest, sizeof kSmallest) != 0)
+            return why = failure("cannot shrink a notification socket's buffer", -errno), false;
+    return true;
+}
+
+bool HostSet::restore_notification_buffers(std::string &why) {
+    return enlarge_receive_buffer(lcache_linux_fd(), why) && enlarge_receive_buffer(libnl_fd(), why);
 }
 
 int HostSet::drain_lcache() { return lcache_linux_dispatch(); }
@@ -203,21 +250,16 @@ bool HostSet::ioctl_running(uint32_t i) const {
     return request.ifr_flags & IFF_RUNNING;
 }
 
+rtnl_link *HostSet::libnl_link(const Pair &p) const {
+    return reinterpret_cast<rtnl_link *>(nl_cache_search(links_, reinterpret_cast<nl_object *>(p.needle)));
+}
+
 bool HostSet::libnl_lower_up(uint32_t i) const {
-    rtnl_link *link = rtnl_link_get(links_, static_cast<int>(pairs_[i].near));
+    rtnl_link *link = libnl_link(pairs_[i]);
     if (!link)
         return false;
     const bool up = rtnl_link_get_flags(link) & IFF_LOWER_UP;
     rtnl_link_put(link);
-    return up;
-}
-
-bool HostSet::libnl_lower_up_hashed(uint32_t i) const {
-    nl_object *found = nl_cache_search(links_, reinterpret_cast<nl_object *>(pairs_[i].needle));
-    if (!found)
-        return false;
-    const bool up = rtnl_link_get_flags(reinterpret_cast<rtnl_link *>(found)) & IFF_LOWER_UP;
-    nl_object_put(found);
     return up;
 }
 

@@ -22,6 +22,7 @@
 #include "lcache.h"
 #include "lcache_linux.h"
 #include "netif.h"
+#include "rows.h"
 
 namespace lbench {
 namespace {
@@ -39,27 +40,6 @@ constexpr uint32_t kBatch = 64;
 // about a second between runs: it gets far longer.
 constexpr int kSettleMs = 2000;
 constexpr int kCarrierSettleMs = 30000;
-
-lcache_linux_counters_t counters() {
-    lcache_linux_counters_t c;
-    lcache_linux_get_counters(&c);
-    return c;
-}
-
-HostSet *set_or_fail(benchmark::State &state, uint32_t pairs) {
-    std::string why;
-    HostSet *set = HostSet::of_size(pairs, why);
-    if (!set) {
-        note_failure();
-        state.SkipWithError(why.c_str());
-    }
-    return set;
-}
-
-void fail(benchmark::State &state, const std::string &why) {
-    note_failure();
-    state.SkipWithError(why.c_str());
-}
 
 const std::vector<uint32_t> &draws(uint32_t pairs) {
     static std::vector<uint32_t> keys;
@@ -216,7 +196,7 @@ void dispatch_row(benchmark::State &state, uint32_t pairs, bool lcache_side) {
     uint32_t disagreements = 0;
     for (uint32_t i = 0; i < pairs; ++i) {
         Pair &p = set->pair(i);
-        rtnl_link *link = rtnl_link_get(set->libnl_links(), static_cast<int>(p.near));
+        rtnl_link *link = set->libnl_link(p);
         disagreements += lcache_netif_get_if_mtu(p.near) != p.mtu;
         disagreements += !link || rtnl_link_get_mtu(link) != p.mtu;
         if (link)
@@ -308,7 +288,7 @@ bool cache_has_carrier(const Pair &p) { return (lcache_netif_is_linkup(p.near) !
 
 template <typename Has>
 bool libnl_link_has(HostSet &set, const Pair &p, Has has) {
-    rtnl_link *link = rtnl_link_get(set.libnl_links(), static_cast<int>(p.near));
+    rtnl_link *link = set.libnl_link(p);
     const bool answered = link && has(link);
     if (link)
         rtnl_link_put(link);

@@ -66,8 +66,11 @@ int main(int argc, char **argv) {
         std::printf("lcache_linux_bench: skipped: %s\n", why.c_str());
         return 0;
     }
-    for (uint32_t pairs : sizes)
+    for (uint32_t pairs : sizes) {
         lbench::register_size(pairs);
+        lbench::register_recovery(pairs);
+        lbench::register_start(pairs);
+    }
     benchmark::RunSpecifiedBenchmarks();
     lbench::HostSet::release();
     benchmark::Shutdown();

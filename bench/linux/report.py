@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Turns one lcache_linux_bench JSON run (--benchmark_repetitions=N
 --benchmark_report_aggregates_only=true) into the markdown tables of the
-Linux host section of docs/PERFORMANCE.md and the data file
-bench/linux/plot.gp draws.
+Linux host section of docs/PERFORMANCE.md and the data files
+bench/linux/plot.gp (queries) and bench/linux/plot_start.gp (start) draw.
 
-usage: report.py RUN.json TABLES.md PLOT.dat
+usage: report.py RUN.json TABLES.md QUERY.dat START.dat
 """
 import os
 import sys
@@ -29,11 +29,16 @@ class Run:
         self.sizes = sorted({int(name.split("/")[2]) for name in self.runs})
 
     def record(self, name, agg="median"):
-        for suffix in ("/real_time", "/manual_time", ""):
-            record = self.runs.get(name + suffix, {}).get(agg)
-            if record is not None:
-                return record
+        """The aggregate of row `name`, whatever Google Benchmark appended
+        to it (/iterations:N, /real_time, /manual_time)."""
+        for run_name, aggregates in self.runs.items():
+            if run_name == name or run_name.startswith(name + "/"):
+                return aggregates.get(agg)
         return None
+
+    def ms(self, name):
+        record = self.record(name)
+        return None if record is None else ns(record, "real_time") / 1e6
 
     def query(self, contender, size):
         record = self.record(f"query/{contender}/{size}")
@@ -53,6 +58,18 @@ class Run:
         return worst
 
 
+def ms(value):
+    if value is None:
+        return "–"
+    return f"{value:,.0f}" if value >= 100 else f"{value:.1f}" if value >= 10 else f"{value:.2f}"
+
+
+def count(value):
+    if value is None:
+        return "–"
+    return f"{value:,.0f}" if value == int(value) else f"{value:,.2f}"
+
+
 def ratio(a, b):
     return "–" if a is None or b is None else f"{a / b:,.0f}x" if a / b >= 100 else f"{a / b:.2f}x"
 
@@ -61,11 +78,11 @@ def query_tables(run):
     sizes = run.sizes
     rows = []
     for contender, title in QUERIES:
-        trips = run.counter(f"query/{contender}/{sizes[0]}", "round_trips")
-        rows.append([title, "–" if trips is None else f"{trips:.2f}"] +
+        trips = [run.counter(f"query/{contender}/{n}", "round_trips") for n in sizes]
+        rows.append([title, " / ".join("–" if t is None else f"{t:.2f}" for t in trips)] +
                     [fmt(run.query(contender, n)) for n in sizes])
     text = "#### ns per query, is the link up (median of the repetitions, wall time)\n\n"
-    text += table(["contender", "kernel round trips each"] + [f"{n} pairs" for n in sizes], rows)
+    text += table(["contender", "kernel round trips each, by size"] + [f"{n} pairs" for n in sizes], rows)
 
     rows = []
     for contender, title in QUERIES[1:]:
@@ -105,6 +122,72 @@ def change_tables(run):
     return text
 
 
+# (row name, title) of the start contenders, in the plot's column order.
+STARTS = [
+    ("lcache_read_through", "lcache, read-through"),
+    ("lcache_sync", "lcache after lcache_linux_sync"),
+    ("libnl_manager", "libnl manager, rtnl_link_get"),
+    ("libnl_manager_search", "libnl manager, nl_cache_search"),
+    ("kernel_dump", "the link dump alone"),
+]
+
+
+def start_tables(run):
+    rows = []
+    for n in run.sizes:
+        times = {c: run.ms(f"start/{c}/{n}") for c, _ in STARTS}
+        trips = {c: run.counter(f"start/{c}/{n}", "round_trips") for c, _ in STARTS[:-1]}
+        trips["kernel_dump"] = 1 if times["kernel_dump"] is not None else None
+        wrong = sum(run.counter(f"start/{c}/{n}", "disagreements") or 0 for c, _ in STARTS[:-1])
+        interfaces = run.counter(f"start/lcache_sync/{n}", "interfaces")
+        rows.append([f"{n}", count(interfaces)] +
+                    [f"{ms(times[c])} ({count(trips[c])})" for c, _ in STARTS] + [f"{wrong:.0f}"])
+    text = "#### Start: from nothing to every interface's four answers, ms (kernel round trips)\n\n"
+    text += table(["pairs", "interfaces"] + [title for _, title in STARTS] + ["disagreements"], rows)
+
+    rows = []
+    for n in run.sizes:
+        times = {c: run.ms(f"start/{c}/{n}") for c, _ in STARTS}
+        rows.append([f"{n}", ratio(times["lcache_sync"], times["libnl_manager"]),
+                     ratio(times["lcache_sync"], times["libnl_manager_search"]),
+                     ratio(times["lcache_read_through"], times["libnl_manager_search"]),
+                     ratio(times["lcache_sync"], times["kernel_dump"]),
+                     ratio(times["libnl_manager_search"], times["kernel_dump"])])
+    text += "\n#### Start ratios, same run\n\n"
+    text += table(["pairs", "sync / libnl (rtnl_link_get)", "sync / libnl (nl_cache_search)",
+                   "read-through / libnl (nl_cache_search)", "sync / the dump alone",
+                   "libnl (nl_cache_search) / the dump alone"], rows)
+
+    rows = []
+    for c, title in STARTS[:-1]:
+        for n in run.sizes:
+            name = f"start/{c}/{n}"
+            rows.append([title, f"{n}", ms(run.counter(name, "start_ms")), ms(run.counter(name, "ask_ms"))])
+    text += "\n#### Where the start goes, ms (medians of the repetitions)\n\n"
+    text += table(["contender", "pairs", "start (init + open, sync, or the manager's fill)",
+                   "questions (4 per interface)"], rows)
+    return text
+
+
+def recovery_tables(run):
+    rows = []
+    for n in run.sizes:
+        ours, theirs = f"recovery/lcache/{n}", f"recovery/libnl_refill/{n}"
+        mine, refill = run.ms(ours), run.counter(theirs, "read_ms")
+        wrong = (run.counter(ours, "disagreements") or 0) + (run.counter(theirs, "disagreements") or 0)
+        rows.append([f"{n}", count(run.counter(ours, "interfaces")), ms(mine),
+                     count(run.counter(ours, "round_trips")), count(run.counter(ours, "resyncs")),
+                     count(run.counter(ours, "dump_retries")), ms(refill), ms(run.ms(theirs)),
+                     count(run.counter(theirs, "round_trips")), ratio(mine, refill),
+                     ratio(mine, run.ms(theirs)), f"{wrong:.0f}"])
+    text = "#### Recovery from a real overrun (one MTU change per pair), ms (medians of the repetitions)\n\n"
+    text += table(["pairs", "interfaces", "lcache: dispatch + every answer", "round trips", "resyncs",
+                   "dump retries", "libnl: drain + nl_cache_refill", "libnl: + every answer (nl_cache_search)",
+                   "libnl requests", "lcache / libnl refill", "lcache / libnl with answers",
+                   "disagreements"], rows)
+    return text
+
+
 def plot_data(run):
     lines = ["pairs " + " ".join(f'"{title}"' for _, title in QUERIES)]
     for n in run.sizes:
@@ -113,12 +196,22 @@ def plot_data(run):
     return "\n".join(lines) + "\n"
 
 
+def start_plot_data(run):
+    lines = ["pairs " + " ".join(f'"{title}"' for _, title in STARTS)]
+    for n in run.sizes:
+        values = [run.ms(f"start/{c}/{n}") for c, _ in STARTS]
+        lines.append(f"{n} " + " ".join("NaN" if v is None else f"{v:.4f}" for v in values))
+    return "\n".join(lines) + "\n"
+
+
 def main():
     run = Run(sys.argv[1])
     with open(sys.argv[2], "w") as out:
-        out.write(query_tables(run) + "\n" + change_tables(run))
+        out.write("\n".join([query_tables(run), change_tables(run), start_tables(run), recovery_tables(run)]))
     with open(sys.argv[3], "w") as out:
         out.write(plot_data(run))
+    with open(sys.argv[4], "w") as out:
+        out.write(start_plot_data(run))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Two builds of lcache_linux_bench, side by side: rounds alternate between
+# them so that the machine's drift falls on both alike, then each row's
+# median over the rounds is compared (bench/compare.py).  For "did this
+# change slow the Linux steady-state rows?".  Run as root.
+# Usage: bench/linux/compare.sh BEFORE_BUILD AFTER_BUILD [sizes] [filter] [rounds]
+#   sizes   the --sizes list (default 64,1024,4096)
+#   filter  a --benchmark_filter regex (default: the steady-state rows)
+set -euo pipefail
+before=$1 after=$2
+sizes=${3:-64,1024,4096}
+filter=${4:-'^(query|dispatch|staleness)/'}
+rounds=${5:-5}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for ((round = 0; round < rounds; round++)); do
+  for side in before after; do
+    build=${!side}
+    "$build/bench/linux/lcache_linux_bench" --sizes="$sizes" --benchmark_filter="$filter" \
+      --benchmark_out="$work/$side.$round.json" --benchmark_out_format=json >/dev/null
+  done
+done
+python3 "$(dirname "$0")/../compare.py" "$work"
