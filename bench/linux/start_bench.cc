@@ -1,9 +1,10 @@
 // From nothing to the first answer about every interface of the set (is
-// the link up, its MTU, MAC and name), three ways: liblcache asked cold
-// (each first question reads the interface through), liblcache after one
-// lcache_linux_sync, and libnl's cache manager.  Each iteration starts
-// with no cache and no socket, and ends, untimed, by checking every answer
-// against the kernel's and closing everything again.
+// the link up, its MTU, MAC and name): liblcache asked cold (each first
+// question reads the interface through), liblcache after one
+// lcache_linux_sync, and libnl's cache manager with either of its
+// lookups; and under them all, the kernel's link dump alone.  Each
+// iteration starts with no cache and no socket, and ends, untimed, by
+// checking every answer against the kernel's and closing everything.
 #include "linux_bench.h"
 
 #include <linux/if_link.h>
