@@ -57,14 +57,23 @@ Answers parsed(const nlmsghdr *message) {
     return answers;
 }
 
-// Every link's answers by kernel ifindex, ascending, from one dump.
-bool kernel_view(std::vector<std::pair<uint32_t, Answers>> &out) {
-    alignas(nlmsghdr) unsigned char buffer[MNL_SOCKET_BUFFER_SIZE] = {};
+} // namespace
+
+nlmsghdr *link_dump_request(unsigned char *buffer) {
     nlmsghdr *request = mnl_nlmsg_put_header(buffer);
     request->nlmsg_type = RTM_GETLINK;
     request->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     static_cast<ifinfomsg *>(mnl_nlmsg_put_extra_header(request, sizeof(ifinfomsg)))->ifi_family = AF_UNSPEC;
     mnl_attr_put_u32(request, IFLA_EXT_MASK, RTEXT_FILTER_SKIP_STATS);
+    return request;
+}
+
+namespace {
+
+// Every link's answers by kernel ifindex, ascending, from one dump.
+bool kernel_view(std::vector<std::pair<uint32_t, Answers>> &out) {
+    alignas(nlmsghdr) unsigned char buffer[MNL_SOCKET_BUFFER_SIZE] = {};
+    nlmsghdr *request = link_dump_request(buffer);
     lcache_linux::NetlinkSocket socket;
     if (socket.open(0, false) != 0)
         return false;

@@ -11,6 +11,7 @@
 #include <vector>
 
 struct nl_cache;
+struct nlmsghdr;
 struct rtnl_link;
 
 namespace lbench {
@@ -43,6 +44,10 @@ class LibnlKeys {
   private:
     std::vector<rtnl_link *> keys_;
 };
+
+// The request for a dump of every link, statistics skipped (as
+// liblcache_linux asks it), built in `buffer` (MNL_SOCKET_BUFFER_SIZE).
+nlmsghdr *link_dump_request(unsigned char *buffer);
 
 // How many of the four answers about interfaces[i] in answers[i] differ
 // from the kernel's now (one dump, for any number of interfaces: ioctl

@@ -196,11 +196,7 @@ void kernel_dump_row(benchmark::State &state, uint32_t pairs) {
     if (!set)
         return;
     alignas(nlmsghdr) unsigned char buffer[MNL_SOCKET_BUFFER_SIZE] = {};
-    nlmsghdr *request = mnl_nlmsg_put_header(buffer);
-    request->nlmsg_type = RTM_GETLINK;
-    request->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    static_cast<ifinfomsg *>(mnl_nlmsg_put_extra_header(request, sizeof(ifinfomsg)))->ifi_family = AF_UNSPEC;
-    mnl_attr_put_u32(request, IFLA_EXT_MASK, RTEXT_FILTER_SKIP_STATS);
+    nlmsghdr *request = link_dump_request(buffer);
     uint64_t links = 0;
     for (auto _ : state) {
         lcache_linux::NetlinkSocket socket;
