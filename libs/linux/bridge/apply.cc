@@ -9,19 +9,16 @@
 #include "bridge_state.h"
 #include "change_records.h"
 #include "held_links.h"
-#include "link_source.h"
 #include "numbering.h"
 
 namespace lcache_linux {
 namespace {
 
 // Brings the cached first operational member of bond `bond` (a kernel
-// ifindex) in line with the kernel.
+// ifindex) in line with the kernel.  A master of bond members is a
+// port-channel, so its ifindex needs no question.
 void refresh_bond_member(uint32_t bond) {
-    LinkInfo link;
-    if (fetch_link(bond, link) != Fetch::ok || classify(link) != IfType::port_channel)
-        return;
-    uint32_t if_index = os_ifindex(link);
+    uint32_t if_index = make_ifindex(IfType::port_channel, bond);
     lcache_if_entry_t *entry = cached_entry(if_index);
     if (!entry)
         return;
