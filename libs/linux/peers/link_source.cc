@@ -167,9 +167,9 @@ bool peers_renamed_all(const LinkSet *links) {
     return true;
 }
 
+// An index no link can have is refused by ask_link; it matches nothing
+// held or kept.
 Fetch fetch_link(uint32_t index, LinkInfo &out) {
-    if (index == 0 || index > 0x7FFFFFFF)
-        return Fetch::missing;
     bool complete;
     if (const LinkInfo *held = held_link(index, complete)) {
         out = *held;
