@@ -28,7 +28,7 @@ ip link set lo up
 ip link add ea type veth peer name eb
 ip link set ea up
 ip link set eb up
-old_mac=$(cat /sys/class/net/ea/address)
+old_mac=$(ip -o link show ea | sed -n 's|.*link/ether \([0-9a-f:]*\) .*|\1|p')
 ip -o monitor link >"$ipout" &
 ip_pid=$!
 "$monitor" >"$out" 2>"$scratch/stderr" &
@@ -110,7 +110,7 @@ awk -v baseline="$scratch/baseline" '
     if (mac != A[idx]) print name ": mac " A[idx] " -> " mac
     keep()
   }' "$ipout" | sort >"$scratch/iproute2-saw"
-sed '1,/^watching/d' "$out" | sort >"$scratch/monitor-printed"
+sed '0,/^watching/d' "$out" | sort >"$scratch/monitor-printed"
 sort "$expected" >"$scratch/made"
 diff -u "$scratch/made" "$scratch/monitor-printed" ||
   fail "the monitor's lines (+) are not the changes made (-)"
