@@ -43,8 +43,9 @@
 #include "lcache.h"
 #include "lcache_linux.h"
 
-#define WATCHED (LCACHE_ATTR_LINKUP | LCACHE_ATTR_PROTOUP | LCACHE_ATTR_MTU | \
-                 LCACHE_ATTR_MAC | LCACHE_ATTR_NAME)
+#define WATCHED                                                                                    \
+    (LCACHE_ATTR_LINKUP | LCACHE_ATTR_PROTOUP | LCACHE_ATTR_MTU | LCACHE_ATTR_MAC |                \
+     LCACHE_ATTR_NAME)
 
 /* What the monitor remembers of an interface: what the cache does not. */
 typedef struct known {

@@ -21,7 +21,7 @@ constexpr std::array<uint8_t, 6> kNewMac{0x02, 0x00, 0x00, 0x00, 0x00, 0x42};
 struct Heard {
     uint32_t event = 0, iod = 0, changed = 0, stale = 0;
     std::optional<lcache_if_entry_t> before, after;
-    std::string name; // what the cache answered, asked from the callback
+    std::string name;      // what the cache answered, asked from the callback
     uint64_t dispatch = 0; // of the test's numbered dispatches, the one delivering it
 };
 
@@ -114,8 +114,7 @@ const LinkChange kChanges[] = {
          EXPECT_EQ(h.before->flags & kUp, kUp);
          EXPECT_EQ(h.after->flags & kUp, 0);
      }},
-    {"CarrierBackFromThePeer",
-     [](auto &c, uint32_t, uint32_t far) { return c.set_up(far, false); },
+    {"CarrierBackFromThePeer", [](auto &c, uint32_t, uint32_t far) { return c.set_up(far, false); },
      [](auto &c, uint32_t, uint32_t far) { return c.set_up(far, true); }, kState,
      [](const Heard &h) {
          EXPECT_EQ(h.before->flags & kUp, 0);
@@ -176,7 +175,8 @@ void expect_taken_down_then_removed(const std::vector<Heard> &events, uint32_t i
     EXPECT_EQ(events[1].event, LCACHE_CHANGE_REMOVED);
     ASSERT_TRUE(events[1].before);
     EXPECT_EQ(events[1].before->iod, iod);
-    EXPECT_EQ(events[1].before->flags & kUp, 0) << "the removal does not start where the last event ended";
+    EXPECT_EQ(events[1].before->flags & kUp, 0)
+        << "the removal does not start where the last event ended";
     EXPECT_FALSE(events[1].after);
 }
 

@@ -43,15 +43,19 @@ constexpr AttributeText kAttributes[] = {
      [](const auto &e) { return flag(e.flags & LCACHE_FLAG_SWPORT); }},
     {LCACHE_ATTR_SWITCHING, "switching",
      [](const auto &e) { return flag(e.flags & LCACHE_FLAG_SW); }},
-    {LCACHE_ATTR_LINKUP, "linkup", [](const auto &e) { return flag(e.flags & LCACHE_FLAG_LINKUP); }},
+    {LCACHE_ATTR_LINKUP, "linkup",
+     [](const auto &e) { return flag(e.flags & LCACHE_FLAG_LINKUP); }},
     {LCACHE_ATTR_PROTOUP, "protoup",
      [](const auto &e) { return flag(e.flags & LCACHE_FLAG_PROTOUP); }},
-    {LCACHE_ATTR_ETHERNET, "ethernet", [](const auto &e) { return flag(e.flags & LCACHE_FLAG_ETH); }},
-    {LCACHE_ATTR_IS_VLAN, "is_vlan", [](const auto &e) { return flag(e.flags & LCACHE_FLAG_ISVLAN); }},
+    {LCACHE_ATTR_ETHERNET, "ethernet",
+     [](const auto &e) { return flag(e.flags & LCACHE_FLAG_ETH); }},
+    {LCACHE_ATTR_IS_VLAN, "is_vlan",
+     [](const auto &e) { return flag(e.flags & LCACHE_FLAG_ISVLAN); }},
     {LCACHE_ATTR_IPS, "ips", [](const auto &e) { return flag(e.flags & LCACHE_FLAG_IPS); }},
     {LCACHE_ATTR_NULL, "null", [](const auto &e) { return flag(e.flags & LCACHE_FLAG_NULL); }},
     {LCACHE_ATTR_P2P, "p2p", [](const auto &e) { return flag(e.flags2 & LCACHE_FLAG2_P2P); }},
-    {LCACHE_ATTR_LOOPBACK, "loopback", [](const auto &e) { return flag(e.flags2 & LCACHE_FLAG2_LO); }},
+    {LCACHE_ATTR_LOOPBACK, "loopback",
+     [](const auto &e) { return flag(e.flags2 & LCACHE_FLAG2_LO); }},
     {LCACHE_ATTR_IF_TYPE, "type", [](const auto &e) { return std::to_string(e.if_type); }},
     {LCACHE_ATTR_AGG_IF, "agg_if", [](const auto &e) { return printed("0x%08x", e.agg_if); }},
     {LCACHE_ATTR_SUBIF, "subif", [](const auto &e) { return printed("0x%08x", e.agg_if); }},
@@ -78,12 +82,9 @@ std::string attribute_list(uint32_t bits, const lcache_if_entry_t *before,
 
 const char *kind_name(uint32_t event) {
     switch (event) {
-    case LCACHE_CHANGE_ADDED:
-        return "added";
-    case LCACHE_CHANGE_UPDATED:
-        return "updated";
-    case LCACHE_CHANGE_REMOVED:
-        return "removed";
+    case LCACHE_CHANGE_ADDED: return "added";
+    case LCACHE_CHANGE_UPDATED: return "updated";
+    case LCACHE_CHANGE_REMOVED: return "removed";
     }
     return "unknown";
 }
@@ -97,15 +98,9 @@ Sink sink;
 
 void heard(const lcache_change_t *change, void *) {
     switch (change->event) {
-    case LCACHE_CHANGE_ADDED:
-        ++sink.counts->added;
-        break;
-    case LCACHE_CHANGE_UPDATED:
-        ++sink.counts->updated;
-        break;
-    case LCACHE_CHANGE_REMOVED:
-        ++sink.counts->removed;
-        break;
+    case LCACHE_CHANGE_ADDED: ++sink.counts->added; break;
+    case LCACHE_CHANGE_UPDATED: ++sink.counts->updated; break;
+    case LCACHE_CHANGE_REMOVED: ++sink.counts->removed; break;
     }
     std::fprintf(sink.out, "%s\n", event_line(*change).c_str());
 }

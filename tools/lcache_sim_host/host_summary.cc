@@ -102,9 +102,9 @@ std::string summary_text(const HostResult &r) {
                    r.handled, r.skipped, r.malformed, r.overruns, r.foreign);
     out += resync_text(r.resync);
     if (r.events.watched)
-        out += printed("Events heard: %" PRIu64 " added, %" PRIu64 " updated, %" PRIu64
-                       " removed\n",
-                       r.events.added, r.events.updated, r.events.removed);
+        out +=
+            printed("Events heard: %" PRIu64 " added, %" PRIu64 " updated, %" PRIu64 " removed\n",
+                    r.events.added, r.events.updated, r.events.removed);
     out += printed("Staleness (change made -> cache answers it): median %.0f us, p99 %.0f us\n",
                    percentile(r.staleness_us, 0.5), percentile(r.staleness_us, 0.99));
     out +=

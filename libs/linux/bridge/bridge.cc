@@ -78,8 +78,8 @@ Outcome handle(const nlmsghdr *message) {
         ++bridge().counters.allocation_failures;
         lcache_if_flush_all(kFlushEverything);
     }
-    Applied applied = apply_link(link, deleted, renamed,
-                                 bridge().synced ? Apply::create : Apply::update);
+    Applied applied =
+        apply_link(link, deleted, renamed, bridge().synced ? Apply::create : Apply::update);
     return applied == Applied::skipped ? Outcome::skipped : Outcome::handled;
 }
 
