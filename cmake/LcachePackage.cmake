@@ -28,8 +28,8 @@ install(FILES ${PROJECT_BINARY_DIR}/lcache-config.cmake
 install(FILES man/lcache.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
 install(FILES man/lcache-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT sim)
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lcache-sim/examples
-        COMPONENT sim PATTERN linux_client.c EXCLUDE)
-install(FILES examples/linux_client.c docs/LINUX.md
+        COMPONENT sim PATTERN linux_client.c EXCLUDE PATTERN link_monitor.c EXCLUDE)
+install(FILES examples/linux_client.c examples/link_monitor.c docs/LINUX.md
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/liblcache-linux1 COMPONENT linux)
 
 # The Debian packages: cpack --config <build>/CPackConfig.cmake.

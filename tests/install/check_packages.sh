@@ -44,7 +44,7 @@ contents lcache-sim 'bin/lcache-sim$' 'lib/libsim_peers\.so$' 'include/sim/sim_c
   'man1/lcache-sim\.1$' 'examples/port-channel\.scn$'
 contents liblcache-linux1 'lib/liblcache_linux\.so\.1$' 'include/lcache_linux\.h$' \
   'pkgconfig/lcache-linux\.pc$' 'cmake/lcache/lcache-linux-targets\.cmake$' 'bin/lcache-sim-host$' \
-  'linux_client\.c$'
+  'linux_client\.c$' 'link_monitor\.c$'
 duplicates=$(sort "$scratch/all-files" | uniq -d)
 [ -z "$duplicates" ] || fail "files in more than one package:" $duplicates
 
