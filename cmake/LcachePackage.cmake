@@ -46,7 +46,7 @@ lcache_install_man(lcache-sim.1 1 tools)
 
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lcache-sim/examples
         COMPONENT tools FILES_MATCHING PATTERN "*.scn" PATTERN "*.out")
-install(FILES examples/linux_client.c docs/LINUX.md
+install(FILES examples/linux_client.c examples/link_monitor.c docs/LINUX.md
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/liblcache-linux-dev COMPONENT linux-dev)
 
 # The Debian packages: scripts/packages.sh <build> <output directory>.

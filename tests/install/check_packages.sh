@@ -53,7 +53,7 @@ contents liblcache-dev 'include/lcache/lcache\.h$' 'include/lcache/ht\.h$' \
 contents liblcache-linux1 "$lib/liblcache_linux\.so\.1$"
 contents liblcache-linux-dev 'include/lcache/lcache_linux\.h$' "$lib/liblcache_linux\.so$" \
   'pkgconfig/lcache-linux\.pc$' 'cmake/lcache/lcache-linux-targets\.cmake$' \
-  'man3/lcache_linux\.3\.gz$' 'linux_client\.c$'
+  'man3/lcache_linux\.3\.gz$' 'linux_client\.c$' 'link_monitor\.c$'
 contents liblcache-sim1 "$lib/liblcache_sim\.so\.1$" "$lib/liblcache_sim_peers\.so\.1$"
 contents liblcache-sim-dev 'include/lcache/sim/sim_c\.h$' "$lib/liblcache_sim_peers\.so$" \
   'pkgconfig/lcache-sim-peers\.pc$' 'cmake/lcache/lcache-sim-targets\.cmake$'

@@ -143,6 +143,13 @@ bool Runner::setup(std::string &why) {
     lcache_attr attr = attribute_block(options_.interfaces);
     if (lcache_init(&attr) != 1)
         return why = "lcache_init failed", false;
+    // Before the start, so that the entries the start makes are heard too.
+    // With --json the lines keep off the summary's stdout.
+    if (options_.watch) {
+        if (int error = watch_every_event(result_.events, options_.json ? stderr : stdout);
+            error < 0)
+            return why = "cannot add the watch: " + error_text(error), false;
+    }
     if (int error = lcache_linux_open())
         return why = "cannot open the notification bridge: " + error_text(error), false;
     if (!start(why))

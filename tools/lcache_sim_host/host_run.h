@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host_events.h"
+
 namespace lchost {
 
 // Bounds of the options; past them the command line is refused.
@@ -24,6 +26,7 @@ struct HostOptions {
     uint32_t late_burst = 2000; // changes made at once, now and then, before a dispatch (0: none)
     bool sync = false;          // start warm: lcache_linux_sync right after the open
     bool overrun = false;       // a starved socket and bursts of changes
+    bool watch = false;         // a watch on every bit: each event printed and counted
     bool json = false;
 };
 
@@ -87,6 +90,7 @@ struct HostResult {
     uint64_t entries = 0;
     uint64_t entry_bytes = 0;
     std::vector<Disagreement> disagreements;
+    EventCounts events;
 };
 
 // Builds the namespace and runs the workload.  False with the reason when

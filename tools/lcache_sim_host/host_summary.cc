@@ -101,6 +101,10 @@ std::string summary_text(const HostResult &r) {
                    " malformed, %" PRIu64 " overruns, %" PRIu64 " foreign\n",
                    r.handled, r.skipped, r.malformed, r.overruns, r.foreign);
     out += resync_text(r.resync);
+    if (r.events.watched)
+        out +=
+            printed("Events heard: %" PRIu64 " added, %" PRIu64 " updated, %" PRIu64 " removed\n",
+                    r.events.added, r.events.updated, r.events.removed);
     out += printed("Staleness (change made -> cache answers it): median %.0f us, p99 %.0f us\n",
                    percentile(r.staleness_us, 0.5), percentile(r.staleness_us, 0.99));
     out +=
@@ -159,6 +163,11 @@ std::string summary_json(const HostResult &r) {
                    {"dump_retries", c.dump_retries},
                    {"round_trips", c.round_trips},
                    {"generation", c.generation}};
+    j["events"] = nullptr;
+    if (r.events.watched)
+        j["events"] = {{"added", r.events.added},
+                       {"updated", r.events.updated},
+                       {"removed", r.events.removed}};
     j["staleness_us"] = {{"median", percentile(r.staleness_us, 0.5)},
                          {"p99", percentile(r.staleness_us, 0.99)},
                          {"samples", r.staleness_us.size()}};

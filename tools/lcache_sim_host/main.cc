@@ -55,6 +55,9 @@ int main(int argc, char **argv) {
     app.add_flag("--overrun", o.overrun,
                  "Starve the notification socket and make bursts of changes, so that "
                  "notifications are lost and the cache resynchronises");
+    app.add_flag("--watch", o.watch,
+                 "Watch every attribute of every interface: print one line per event as the "
+                 "cache delivers it (to stderr with --json) and count the events by kind");
     app.add_flag("--json", o.json, "Print the summary as JSON");
     try {
         app.parse(argc, argv);

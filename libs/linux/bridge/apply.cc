@@ -100,7 +100,7 @@ bool track_bond_membership(const LinkInfo &link, bool deleted) {
     return kept;
 }
 
-Applied apply_link(const LinkInfo &link, bool deleted, Apply how) {
+Applied apply_link(const LinkInfo &link, bool deleted, bool renamed, Apply how) {
     if (!numberable(link))
         return Applied::skipped;
     Held held(link);
@@ -112,6 +112,8 @@ Applied apply_link(const LinkInfo &link, bool deleted, Apply how) {
     }
     if (entry) {
         update_entry(link, *entry, how == Apply::fill);
+        if (renamed)
+            lcache_update_name(link.index);
         return Applied::updated;
     }
     if (how == Apply::update || !lcache_enabled)

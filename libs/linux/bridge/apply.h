@@ -16,6 +16,17 @@ lcache_if_entry_t *cached_entry(uint32_t if_index);
 
 enum class Applied { updated, created, removed, skipped };
 
+// Everything one kernel message (or one link of a dump) does to the cache
+// is one operation for its watchers: the several records a message
+// becomes give each entry it touched one event, delivered at the end.
+class OneOperation {
+  public:
+    OneOperation() { lcache_watch_begin(); }
+    ~OneOperation() { lcache_watch_end(); }
+    OneOperation(const OneOperation &) = delete;
+    OneOperation &operator=(const OneOperation &) = delete;
+};
+
 // What applying a link may do beyond a cached entry's state records:
 //   update  nothing more (the cache does not yet follow every link);
 //   create  also give a link the cache does not hold an entry;
@@ -24,8 +35,10 @@ enum class Apply { update, create, fill };
 
 // Hands what `link` says to the cache: the state records for a cached
 // interface, or its removal when `deleted`.  The peers answer questions
-// about the link from the message while it is applied.
-Applied apply_link(const LinkInfo &link, bool deleted, Apply how);
+// about the link from the message while it is applied.  `renamed`: the
+// link's name is not the one the peers kept, which only the watchers of
+// names hear (names are never cached).
+Applied apply_link(const LinkInfo &link, bool deleted, bool renamed, Apply how);
 
 // Records which bond each link is enslaved to now; false when out of
 // memory (the bridge then flushes every entry).

@@ -69,14 +69,17 @@ Outcome handle(const nlmsghdr *message) {
     if (!parse_link(message, link))
         return Outcome::malformed;
     bool deleted = message->nlmsg_type == RTM_DELLINK;
+    bool renamed = !deleted && peers_kept_other_name(link);
     peers_saw_link(link, !deleted);
+    OneOperation operation;
     if (!track_bond_membership(link, deleted)) {
         // Without the record a later release could not reach the bond:
         // every entry is asked again instead.
         ++bridge().counters.allocation_failures;
         lcache_if_flush_all(kFlushEverything);
     }
-    Applied applied = apply_link(link, deleted, bridge().synced ? Apply::create : Apply::update);
+    Applied applied =
+        apply_link(link, deleted, renamed, bridge().synced ? Apply::create : Apply::update);
     return applied == Applied::skipped ? Outcome::skipped : Outcome::handled;
 }
 

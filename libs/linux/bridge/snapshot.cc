@@ -72,6 +72,17 @@ void learn_bonds(const LinkSet &links) {
     }
 }
 
+// The kernel ifindex of every link whose name is not the one kept for it,
+// in the dump's order; asked before the dump's names replace the kept ones.
+void find_renamed(const LinkSet &links, PlainArray<uint32_t> &renamed) {
+    for (const LinkInfo &link : links) {
+        if (peers_kept_other_name(link) && !renamed.push_back(link.index)) {
+            // The rename goes unheard; what the cache holds stays right.
+            ++bridge().counters.allocation_failures;
+        }
+    }
+}
+
 } // namespace
 
 bool take_snapshot(Snapshot &snapshot) {
@@ -85,6 +96,8 @@ bool take_snapshot(Snapshot &snapshot) {
 
 size_t merge_snapshot(const Snapshot &snapshot, Apply how) {
     peers_forget_answers();
+    PlainArray<uint32_t> renamed;
+    find_renamed(snapshot.links, renamed);
     if (!peers_renamed_all(&snapshot.links))
         ++bridge().counters.allocation_failures;
     learn_bonds(snapshot.links);
@@ -93,8 +106,12 @@ size_t merge_snapshot(const Snapshot &snapshot, Apply how) {
     Held held(snapshot.links, &snapshot.vlans);
     remove_vanished_interfaces(snapshot.links);
     size_t held_interfaces = 0;
+    const uint32_t *next_renamed = renamed.begin();
     for (const LinkInfo &link : snapshot.links) {
-        Applied applied = apply_link(link, false, how);
+        bool was_renamed = next_renamed != renamed.end() && *next_renamed == link.index;
+        next_renamed += was_renamed;
+        OneOperation operation;
+        Applied applied = apply_link(link, false, was_renamed, how);
         held_interfaces += applied == Applied::updated || applied == Applied::created;
     }
     merge_vlans(snapshot.vlans, how);

@@ -54,6 +54,11 @@ void peers_forget_answers();
 // name is learned or forgotten.
 void peers_saw_link(const LinkInfo &link, bool present);
 
+// Whether `link` names itself otherwise than the name kept for it: a
+// rename.  False when no name is kept for it (none seen, or notifications
+// were lost since), since then nothing says the name changed.
+bool peers_kept_other_name(const LinkInfo &link);
+
 // A dump of every link replaces every kept name; notifications were lost
 // (`links` null): no name is kept until the next dump.  False when there
 // was no memory for the names (none is kept then).

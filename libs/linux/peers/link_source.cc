@@ -153,6 +153,13 @@ void peers_saw_link(const LinkInfo &link, bool present) {
         forget_name(link.index);
 }
 
+bool peers_kept_other_name(const LinkInfo &link) {
+    if (!numberable(link))
+        return false;
+    const char *kept = kept_name(os_ifindex(link));
+    return kept && strncmp(kept, link.name, kNameSize) != 0;
+}
+
 bool peers_renamed_all(const LinkSet *links) {
     names.clear();
     names_in_step = false;
