@@ -8,7 +8,7 @@ packages=(
   qemu-user                                       # runs the i386 tests
   googletest libbenchmark-dev                     # tests and benchmarks
   binutils abigail-tools                          # nm / readelf / abidiff ABI checks
-  dpkg-dev file man-db groff-base                 # Debian packages, manual pages
+  dpkg-dev file man-db groff-base lintian         # Debian packages, manual pages
   libcli11-dev                                    # the tools' command lines
   nlohmann-json3-dev                              # the tool's JSON summary
   libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines

@@ -31,13 +31,17 @@ if consumer "$prefix" "$source" "$scratch/needs-sim" -DLCACHE_NEEDS_SIM=ON 2>/de
   exit 1
 fi
 
-cmake --install "$build" --prefix "$prefix" --component sim >/dev/null
+for component in sim sim-dev; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
 consumer "$prefix" "$source" "$scratch/sim" -DLCACHE_NEEDS_SIM=ON
-"$scratch/sim/peers_client"
+with_libraries "$prefix" "$scratch/sim/peers_client"
 
 # The Linux peers, through lcache::lcache_linux: in the link, ahead of
 # liblcache, although the client is linked --as-needed.
-cmake --install "$build" --prefix "$prefix" --component linux >/dev/null
+for component in linux linux-dev; do
+  cmake --install "$build" --prefix "$prefix" --component "$component" >/dev/null
+done
 consumer "$prefix" "$source" "$scratch/linux"
 needed=$(readelf -d "$scratch/linux/linux_client" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 grep -qx 'liblcache_linux.so.1' <<<"$needed" || {

@@ -25,4 +25,7 @@ cp "$example" "$scratch/"
   echo "+ $line"
   eval "$line"
 )
-"$source/tests/linux/link_monitor_vs_ip.sh" "$scratch/link_monitor"
+# Nothing installed carries an RPATH: the scratch prefix's libraries are
+# named to the dynamic linker.
+LD_LIBRARY_PATH=$(dirname "$(find "$scratch/prefix" -name liblcache.so.1)") \
+  "$source/tests/linux/link_monitor_vs_ip.sh" "$scratch/link_monitor"

@@ -35,7 +35,7 @@ unshare -n bash -c '
   ip link add name ea type veth peer name eb
   ip link set ea up
   ip link set eb up
-  "$1"/linux_client 4 >"$1"/out 2>&1 &
+  LD_LIBRARY_PATH=$(dirname "$(find "$1"/prefix -name liblcache.so.1)") "$1"/linux_client 4 >"$1"/out 2>&1 &
   for _ in $(seq 50); do grep -q "^watching" "$1"/out && break; sleep 0.1; done
   ip link set eb down
   sleep 0.5

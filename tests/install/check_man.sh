@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# The manual pages as installed: man renders lcache(3) and lcache-sim(1)
-# without a warning, and lcache-sim(1) names every subcommand and option
+# The manual pages as installed (compressed): man renders lcache(3),
+# lcache_linux(3) and lcache-sim(1) without a warning, and lcache-sim(1) names every subcommand and option
 # the program's own help lists.  Usage: check_man.sh BUILD_DIR PROGRAM
 set -euo pipefail
 build=$1 program=$2
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for component in development sim; do
+for component in development linux-dev tools; do
   cmake --install "$build" --prefix "$scratch" --component "$component" >/dev/null
 done
 
 render() {
-  local page=$scratch/share/man/$1
+  local page=$scratch/share/man/$1.gz
   [ -f "$page" ] || { echo "FAIL: $1 is not installed" >&2; return 1; }
   MANWIDTH=80 man --warnings=w -l "$page" 2>"$scratch/warnings"
   if [ -s "$scratch/warnings" ]; then
@@ -22,6 +22,7 @@ render() {
   fi
 }
 render man3/lcache.3 >/dev/null
+render man3/lcache_linux.3 >/dev/null
 text=$(render man1/lcache-sim.1)
 
 subcommands=$("$program" --help | awk '/^Subcommands:/ {on = 1; next} on && NF {print $1}')
@@ -36,4 +37,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   printf 'FAIL: lcache-sim(1) does not document: %s\n' "${missing[@]}" >&2
   exit 1
 fi
-echo "lcache(3) and lcache-sim(1) render; $(wc -w <<<"$subcommands") subcommands documented"
+echo "lcache(3), lcache_linux(3) and lcache-sim(1) render; $(wc -w <<<"$subcommands") subcommands documented"

@@ -19,8 +19,18 @@ readme_client() {
     export PKG_CONFIG_PATH
     echo "+ $line"
     eval "$line -o client"
-    ./client
+    with_libraries "$prefix" ./client
   )
+}
+
+# with_libraries PREFIX COMMAND...: runs the command with the dynamic linker
+# told where the installation's libraries are (nothing installed carries an
+# RPATH, and a scratch prefix is not in the linker's path).
+with_libraries() {
+  local prefix=$1 libdir
+  shift
+  libdir=$(dirname "$(find "$prefix" -name 'liblcache.so.1' | head -1)")
+  LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} "$@"
 }
 
 # consumer PREFIX SOURCE_DIR WORK [CMAKE_ARG...]: configures and builds the

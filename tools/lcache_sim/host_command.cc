@@ -27,9 +27,12 @@ std::string own_directory() {
 } // namespace
 
 int run_host(char **argv) {
-    // Installed, the two programs share a directory; in a build tree each
-    // has its own, which the build names.
-    const std::string candidates[] = {own_directory() + "lcache-sim-host", LCSIM_HOST_BUILD_PATH};
+    // Both places are relative to this program, so an installed tree can
+    // move: installed, the companion is in the libexec directory; in a build
+    // tree, in its own directory beside this one's.
+    const std::string here = own_directory();
+    const std::string candidates[] = {here + LCSIM_HOST_FROM_BINDIR,
+                                      here + "../lcache_sim_host/lcache-sim-host"};
     argv[0] = const_cast<char *>("lcache-sim host");
     int error = ENOENT;
     for (const std::string &program : candidates) {
