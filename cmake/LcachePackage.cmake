@@ -8,7 +8,8 @@
 #   linux-dev    its header, link, .pc, CMake targets,
 #                lcache_linux(3) and the C examples             liblcache-linux-dev
 #   sim          the simulated switch's libraries               liblcache-sim1
-#   sim-dev      their headers, links, .pc and CMake targets    liblcache-sim-dev
+#   sim-dev      their headers, links, .pc and CMake targets,
+#                the C example sim_client.c                     liblcache-sim-dev
 #   tools        lcache-sim, lcache-sim-host (libexec),
 #                lcache-sim(1), the example scenarios           lcache-sim
 # Each package also gets its copyright and changelog; every binary is
@@ -46,6 +47,8 @@ lcache_install_man(lcache-sim.1 1 tools)
 
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lcache-sim/examples
         COMPONENT tools FILES_MATCHING PATTERN "*.scn" PATTERN "*.out")
+install(FILES examples/sim_client.c
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/liblcache-sim-dev COMPONENT sim-dev)
 install(FILES examples/linux_client.c examples/link_monitor.c docs/LINUX.md
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/liblcache-linux-dev COMPONENT linux-dev)
 

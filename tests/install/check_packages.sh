@@ -56,7 +56,7 @@ contents liblcache-linux-dev 'include/lcache/lcache_linux\.h$' "$lib/liblcache_l
   'man3/lcache_linux\.3\.gz$' 'linux_client\.c$' 'link_monitor\.c$'
 contents liblcache-sim1 "$lib/liblcache_sim\.so\.1$" "$lib/liblcache_sim_peers\.so\.1$"
 contents liblcache-sim-dev 'include/lcache/sim/sim_c\.h$' "$lib/liblcache_sim_peers\.so$" \
-  'pkgconfig/lcache-sim-peers\.pc$' 'cmake/lcache/lcache-sim-targets\.cmake$'
+  'pkgconfig/lcache-sim-peers\.pc$' 'cmake/lcache/lcache-sim-targets\.cmake$' 'sim_client\.c$'
 contents lcache-sim 'usr/bin/lcache-sim$' 'usr/libexec/lcache/lcache-sim-host$' \
   'man1/lcache-sim\.1\.gz$' 'examples/port-channel\.scn$'
 duplicates=$(sort "$scratch/all-files" | uniq -d)

@@ -2,24 +2,30 @@
 # Each function works in the directory it is given and fails the test (set
 # -e) on the first thing that does not hold.
 
-# readme_client PREFIX SOURCE_DIR WORK: builds tests/install/peers_client.c
-# with the README's own link line (read from the README, so the two cannot
-# drift) against the installation in PREFIX, and runs it.
+# readme_client PREFIX SOURCE_DIR WORK: the README's C example, copied out
+# of the README (which must show examples/sim_client.c whole), built with
+# the README's own command line against the installation in PREFIX, and
+# run: it must get the simulated switch's answers.
 readme_client() {
   local prefix=$1 source=$2 work=$3 line
-  line=$(grep -m1 '^cc client.c ' "$source/README.md") || {
-    echo "README.md has no 'cc client.c' link line" >&2
+  line=$(grep -m1 '^cc sim_client.c ' "$source/README.md") || {
+    echo "README.md has no 'cc sim_client.c' command line" >&2
     return 1
   }
   mkdir -p "$work"
-  cp "$source/tests/install/peers_client.c" "$work/client.c"
+  awk '/^## Using the library from C/ {on = 1} on && /^```c$/ {copy = 1; next}
+       copy && /^```$/ {exit} copy {print}' "$source/README.md" >"$work/sim_client.c"
+  cmp -s "$work/sim_client.c" "$source/examples/sim_client.c" || {
+    echo "README.md does not show examples/sim_client.c whole" >&2
+    return 1
+  }
   (
     cd "$work"
     PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name lcache.pc)")
     export PKG_CONFIG_PATH
     echo "+ $line"
-    eval "$line -o client"
-    with_libraries "$prefix" ./client
+    eval "$line"
+    with_libraries "$prefix" ./sim_client
   )
 }
 
