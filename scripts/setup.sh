@@ -9,6 +9,7 @@ packages=(
   googletest libbenchmark-dev                     # tests and benchmarks
   binutils abigail-tools                          # nm / readelf / abidiff ABI checks
   dpkg-dev file man-db groff-base lintian         # Debian packages, manual pages
+  doxygen                                         # the API reference
   libcli11-dev                                    # the tools' command lines
   nlohmann-json3-dev                              # the tool's JSON summary
   libabsl-dev libnl-route-3-dev                   # the benchmarks' baselines
