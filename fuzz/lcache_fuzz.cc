@@ -49,7 +49,7 @@ const std::vector<OpDesc> &all_ops() {
     static const std::vector<OpDesc> ops = [] {
         std::vector<OpDesc> all;
         for (auto group : {lifecycle_ops(), entry_ops(), query_ops(), notify_ops(), model_ops(),
-                           fault_ops(), vlan_diag_ops()})
+                           fault_ops(), vlan_diag_ops(), watch_ops()})
             all.insert(all.end(), group.begin(), group.end());
         return all;
     }();
@@ -88,11 +88,13 @@ std::set<const void *> outside_if_table() {
     abort();
 }
 
-void check(const State &s, const char *op) {
+void check(State &s, const char *op) {
     lcinv::Expectations expect;
     expect.creatable = s.creatable;
     expect.orphans = outside_if_table();
     std::vector<std::string> problems = lcinv::check(expect);
+    for (std::string &p : s.watches.check())
+        problems.push_back(std::move(p));
     if (!s.removes_may_fail && !expect.orphans.empty())
         problems.push_back(std::to_string(expect.orphans.size()) +
                            " entries are allocated outside the if table");
@@ -118,6 +120,9 @@ void report_totals() {
     fprintf(stderr, "lcache_fuzz: %llu operations in %llu inputs\n",
             static_cast<unsigned long long>(ops_run), static_cast<unsigned long long>(inputs_run));
 }
+
+// Callback actions per operation.
+constexpr int kCallbackBudget = 8;
 
 bool trace_ops() {
     static const bool on = getenv("LCACHE_FUZZ_TRACE") != nullptr;
@@ -150,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const OpDesc &op = ops[s.in.below(static_cast<uint32_t>(ops.size()))];
         if (trace_ops())
             fprintf(stderr, "op %s\n", op.name);
+        s.watches.budget = kCallbackBudget;
         try {
             op.run(s);
         } catch (const sim::ModelError &) {
