@@ -24,7 +24,7 @@ struct State {
     // goes on by design and may leave its entry allocated outside the if
     // table.
     bool removes_may_fail = false;
-    Watches watches;
+    Watches watches{};
 
     // Keys, each drawn from the model, from the cache, or from the input
     // (unknown to both).

@@ -9,9 +9,6 @@
 
 namespace lcfuzz {
 
-void watch_heard(const lcache_change_t *c, void *watcher);
-void vlan_watch_heard(const lcache_vlan_change_t *c, void *watcher);
-
 namespace {
 
 std::string hex(uint32_t value) {

@@ -35,6 +35,10 @@ struct Watcher {
     int handle = -1; // -1 once removed
 };
 
+// A Watcher's callbacks (ops_watch.cc): they check what they hear, then act.
+void watch_heard(const lcache_change_t *c, void *watcher);
+void vlan_watch_heard(const lcache_vlan_change_t *c, void *watcher);
+
 class Watches {
   public:
     // After lcache_init (`ok`: it returned 1), which released the entries
