@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The exported ABI of liblcache.so: exactly the names of exported_names.txt,
-# each under the version node LCACHE_1.0, the nine peer fallbacks are
+# each under its version node (LCACHE_1.0 unless the line names another), the nine peer fallbacks are
 # exported functions, the library needs the
 # port-channel database stub, and nothing is bound symbolically (so a peer
 # library loaded earlier replaces a fallback for the library's own calls).
@@ -13,13 +13,15 @@ dmap_lib_bd_to_di phyport_gldb_get_ifindex_port_mode vlan_get_bd vlan_get_bd_and
 lifsvc_query_ifindex_to_lif lifsvc_query_lif_to_ifindex"
 
 node=LCACHE_1.0
-# "T name@@LCACHE_1.0"; the node itself is listed as an absolute symbol.
+# "T name@@LCACHE_1.0"; the nodes themselves are listed as absolute symbols.
 versioned=$(nm -D --defined-only "$lib" | awk '$2 != "A" {print $2, $3}')
-unversioned=$(grep -v "@@$node\$" <<<"$versioned" | awk '{print $2}' || true)
-[ -z "$unversioned" ] || fail "exported without the version $node: $(echo $unversioned)"
+unversioned=$(grep -v "@@LCACHE_1\.[0-9]*\$" <<<"$versioned" | awk '{print $2}' || true)
+[ -z "$unversioned" ] || fail "exported without a version: $(echo $unversioned)"
 defined=${versioned//@@$node/}
-# The exported names are exactly the listed ones: none missing, none extra.
-expected=$(grep -v '^#' "$(dirname "$0")/exported_names.txt" | sort)
+# The exported names are exactly the listed ones, each under its node:
+# none missing, none extra.
+expected=$(grep -v '^#' "$(dirname "$0")/exported_names.txt" |
+  awk -v node="$node" '{print $2 == "" || $2 == node ? $1 : $1 "@@" $2}' | sort)
 actual=$(awk '{print $2}' <<<"$defined" | sort)
 missing=$(comm -23 <(echo "$expected") <(echo "$actual"))
 extra=$(comm -13 <(echo "$expected") <(echo "$actual"))

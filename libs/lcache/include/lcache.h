@@ -50,9 +50,12 @@
  * callback, so a callback is never re-entered.
  *
  * This header is the client's surface: lifecycle, queries, notifications,
- * invalidation.  The global object, the entry layout,
+ * invalidation and subscriptions.  The global object, the entry layout,
  * the table callbacks, entry-level calls and the printers are in
  * lcache_object.h, which this header includes at its end.
+ *
+ * Change subscriptions (lcache_watch_add) tell a client what the cache
+ * learnt, with the values before and after; see that section below.
  *
  * Sizing: every table has table_size buckets and never grows.  A lookup
  * stays one short chain walk while the number of cached interfaces is at
@@ -420,6 +423,92 @@ LCACHE_API uint32_t lcache_vlan_remove_entry_by_vlan(uint16_t vlan);
 LCACHE_API uint32_t lcache_vlan_get_bd(vlan_key_t key, uint16_t *bd);
 LCACHE_API uint32_t lcache_pvlan_get_pvlan(uint32_t vlan, uint32_t *pvlan);
 LCACHE_API uint32_t lcache_vlan_to_flood_di(uint16_t vlan, uint32_t *di, uint16_t *bd);
+
+
+/* ---------------------------------------------------------------------
+ * Change subscriptions
+ *
+ * A watch hears of every interface entry the cache creates (ADDED) or
+ * removes (REMOVED), and of every change to a cached value whose bit is
+ * in its mask (UPDATED), at the moment the cache learns it: from a
+ * notification, a refresh, a query that fetched a new value, a flush.
+ *
+ *  - `changed` holds the bits whose cached value differs from `before`;
+ *    `stale` the bits a flush or notification marked dirty without giving
+ *    a new value (the next query asks the owner).  An operation that
+ *    leaves every watched value as it was and marks nothing newly stale
+ *    is silent, so a notification repeating the current value is too.
+ *    LCACHE_ATTR_NAME changes come from lcache_update_name: names are
+ *    never cached, so `before` and `after` hold no name.
+ *  - One event per entry per operation, delivered when the operation has
+ *    finished with every entry it touched: a callback sees the cache as
+ *    the operation left it, and may query it (queries answer the new
+ *    state and count as queries).  `before` and `after` are copies, valid
+ *    until the callback returns; their table links mean nothing.
+ *  - A callback may add and remove watches: a watch removed during a
+ *    delivery hears nothing more; one added hears the next event.  It may
+ *    not release entries or tables, nor create an interface entry: those
+ *    calls are refused as for trace callbacks, with the same report.
+ *    Changes made by a callback's own calls are delivered after the
+ *    events already pending, never from inside the callback.
+ *  - lcache_init and lcache_cleanup release entries without events;
+ *    lcache_cleanup drops every watch.  While disabled nothing changes, so
+ *    nothing is heard.
+ *  - Without a watch nothing is recorded and no query pays for them.
+ * ------------------------------------------------------------------- */
+
+#define LCACHE_CHANGE_ADDED   1u /* the cache now holds this entry */
+#define LCACHE_CHANGE_UPDATED 2u /* cached values changed, or went stale */
+#define LCACHE_CHANGE_REMOVED 3u /* the entry is gone */
+
+typedef struct lcache_change {
+    uint32_t event;                  /* LCACHE_CHANGE_* */
+    uint32_t iod;
+    uint32_t if_index;
+    uint32_t changed;                /* LCACHE_ATTR_* bits whose cached value changed */
+    uint32_t stale;                  /* bits marked stale without a new value */
+    const lcache_if_entry_t *before; /* the entry's values before the event; NULL when added */
+    const lcache_if_entry_t *after;  /* the entry after it; NULL when removed */
+} lcache_change_t;
+
+typedef void (*lcache_watch_fn)(const lcache_change_t *change, void *arg);
+
+/* Calls `fn` with `arg` for every interface event that `mask` selects
+ * (ADDED and REMOVED whatever the mask).  A handle >= 0, or -EINVAL for a
+ * NULL `fn`, -ENOMEM when the watch cannot be kept.  Calls the memory
+ * tracker. */
+LCACHE_API int lcache_watch_add(uint32_t mask, lcache_watch_fn fn, void *arg);
+/* 0, or -ENOENT when `handle` names no watch. */
+LCACHE_API int lcache_watch_remove(int handle);
+
+/* Make every call up to the matching lcache_watch_end one operation: an
+ * entry they change gives one event, delivered by the lcache_watch_end
+ * that closes the outermost pair.  For a feed that applies one change as
+ * several notifications.  lcache_watch_end answers 0, or -EINVAL without
+ * an open lcache_watch_begin. */
+LCACHE_API void lcache_watch_begin(void);
+LCACHE_API int lcache_watch_end(void);
+
+/* The interface's name changed.  Names are never cached, so only watchers
+ * of LCACHE_ATTR_NAME hear it: LCACHE_NOTIFY_APPLIED when `iod` has an
+ * entry, else LCACHE_NOTIFY_IGNORED (also while disabled).  Traces. */
+LCACHE_API int32_t lcache_update_name(uint32_t iod);
+
+/* VLAN entries likewise: `changed` and `stale` hold LCACHE_ATTR_PVLAN,
+ * LCACHE_ATTR_BD and LCACHE_ATTR_FINDEX bits. */
+typedef struct lcache_vlan_change {
+    uint32_t event; /* LCACHE_CHANGE_* */
+    uint32_t vlan;
+    uint32_t changed;
+    uint32_t stale;
+    const lcache_vlan_entry_t *before; /* NULL when added */
+    const lcache_vlan_entry_t *after;  /* NULL when removed */
+} lcache_vlan_change_t;
+
+typedef void (*lcache_vlan_watch_fn)(const lcache_vlan_change_t *change, void *arg);
+
+LCACHE_API int lcache_vlan_watch_add(uint32_t mask, lcache_vlan_watch_fn fn, void *arg);
+LCACHE_API int lcache_vlan_watch_remove(int handle);
 
 #ifdef __cplusplus
 }

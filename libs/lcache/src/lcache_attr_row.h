@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "lcache_internal.h"
+#include "lcache_watch.h"
 
 namespace lc {
 
@@ -68,6 +69,22 @@ inline bool empty(const lcache_if_entry_t &e, MacField f) {
 }
 inline bool empty(const lcache_if_entry_t &e, ExtField f) { return e.*f.value == 0; }
 
+// Whether two copies of an entry hold the same value (a name is never held).
+inline bool same(const lcache_if_entry_t &a, const lcache_if_entry_t &b, FlagField f) {
+    return held(a, f) == held(b, f);
+}
+template <class T>
+bool same(const lcache_if_entry_t &a, const lcache_if_entry_t &b, ValueField<T> f) {
+    return held(a, f) == held(b, f);
+}
+inline bool same(const lcache_if_entry_t &a, const lcache_if_entry_t &b, MacField f) {
+    return memcmp(held(a, f), held(b, f), sizeof(a.*f.bytes)) == 0;
+}
+inline bool same(const lcache_if_entry_t &a, const lcache_if_entry_t &b, ExtField f) {
+    return held(a, f) == held(b, f) && a.*f.size == b.*f.size;
+}
+inline bool same(const lcache_if_entry_t &, const lcache_if_entry_t &, NoField) { return true; }
+
 // One cached attribute of an interface.
 template <class Field, class Peer> struct Attr {
     uint32_t bit;          // in `dirty` and in the five masks
@@ -101,15 +118,16 @@ template <class F, class P> auto read(const lcache_if_entry_t &e, const Attr<F, 
 // Stores an answer without vouching for it: the dirty bit stays as it is.
 template <class F, class P, class Answer>
 void store(lcache_if_entry_t &e, const Attr<F, P> &a, Answer answer) {
+    touched(e);
     put(e, a.field, answer);
 }
 
 // Marks what the entry now holds fresh or stale, as `rule` judges it.
 template <class F, class P> void settle(lcache_if_entry_t &e, const Attr<F, P> &a, Final rule) {
     if (rule == Final::always || !empty(e, a.field))
-        e.dirty &= ~a.bit;
+        set_dirty(e, e.dirty & ~a.bit);
     else if (rule == Final::nonzero_or_stale)
-        e.dirty |= a.bit;
+        set_dirty(e, e.dirty | a.bit);
 }
 
 // Stores a fetched answer and settles it by `rule`.
@@ -123,12 +141,12 @@ void take(lcache_if_entry_t &e, const Attr<F, P> &a, Answer answer, Final rule) 
 template <class F, class P, class Answer>
 void store_fresh(lcache_if_entry_t &e, const Attr<F, P> &a, Answer answer) {
     store(e, a, answer);
-    e.dirty &= ~a.bit;
+    set_dirty(e, e.dirty & ~a.bit);
 }
 
 // Marks the attribute stale: the next use asks its owner.
 template <class F, class P> void mark_stale(lcache_if_entry_t &e, const Attr<F, P> &a) {
-    e.dirty |= a.bit;
+    set_dirty(e, e.dirty | a.bit);
 }
 
 // Counts a store that answered no query (refresh, notification, setter).

@@ -62,6 +62,7 @@ lcache_if_entry_t *report_alloc_failure(uint32_t if_index, uint32_t iod) {
 lcache_if_entry_t *create_entry(uint32_t if_index, uint32_t iod, uint32_t pi, uint32_t lif) {
     if (!lcache_enabled)
         return nullptr;
+    const ChangeScope op;
     uint8_t type = 0;
     if (if_index_get_type(if_index, &type) != 0) {
         LC_ERROR_AS(kCreateOp, " Invalid interface index 0x%x\n", if_index);

@@ -2,6 +2,7 @@
 // leaving the if table last releases it.
 #include "lcache_destroy.h"
 #include "lcache_tables.h"
+#include "lcache_watch.h"
 
 namespace lc {
 
@@ -28,6 +29,7 @@ uint32_t destroy_found(const char *op, lcache_if_entry_t *entry) {
 void destroy_entry(lcache_if_entry_t *entry) {
     if (!lcache_enabled || !entry || refused_in_callback("lcache_if_destroy_entry"))
         return;
+    const ChangeScope op;
     LC_TRACE("If-destroy for if-index 0x%x, iod %d, pi 0x%x, lif 0x%x\n", entry->if_index,
              entry->iod, entry->pi, entry->lif);
     leave_keyed_table(kLifTable, entry);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "lcache_entry.h"
+#include "lcache_watch.h"
 #include "mtrack.h"
 
 namespace lc {
@@ -9,12 +10,16 @@ namespace lc {
 lcache_if_entry_t *alloc_entry() {
     void *block =
         mtrack_alloc(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_if_entry_t, sizeof(lcache_if_entry_t));
-    if (block)
-        memset(block, 0, sizeof(lcache_if_entry_t));
-    return static_cast<lcache_if_entry_t *>(block);
+    if (!block)
+        return nullptr;
+    memset(block, 0, sizeof(lcache_if_entry_t));
+    auto *entry = static_cast<lcache_if_entry_t *>(block);
+    added(*entry);
+    return entry;
 }
 
 void release_entry(lcache_if_entry_t *entry, uint8_t fill) {
+    released(*entry);
     memset(entry, fill, sizeof *entry);
     mtrack_free(entry);
 }

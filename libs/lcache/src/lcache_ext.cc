@@ -39,6 +39,7 @@ uint32_t private_data_query(uint32_t iod, uint32_t key, uint32_t *size) {
         return convert ? convert(data, *size) : data;
     }
     settle(*entry, slot, slot.queried);
+    publish_changes();
     *size = entry->*slot.field.size;
     return read(*entry, slot);
 }
@@ -55,12 +56,14 @@ template <const auto &Slot, bool IsSet> uint32_t query_extension(uint32_t iod, u
     if (!entry)
         return IsSet ? netif_is_extension_set(iod, key) : netif_get_extension(iod, key);
     settle(*entry, Slot, Slot.queried);
+    publish_changes();
     const uint32_t value = read(*entry, Slot);
     return IsSet ? value != 0 : value;
 }
 
 // The owning service writes the value itself; no gate.
 template <const auto &Slot> uint32_t set_extension(uint32_t iod, uint32_t value) {
+    const ChangeScope op;
     if (lcache_if_entry_t *entry = find_entry_by_iod(iod)) {
         count_update(Slot);
         store_fresh(*entry, Slot, value);
@@ -99,6 +102,7 @@ uint32_t lcache_netif_get_private_data(uint32_t iod, uint32_t key, uint32_t *siz
 uint32_t lcache_netif_update_private_data(uint32_t iod, uint32_t, uint32_t value, uint32_t size) {
     if (!lc::private_data_gate())
         return 1;
+    const lc::ChangeScope op;
     lcache_if_entry_t *entry = lc::find_entry_by_iod(iod);
     if (!entry)
         return 0;

@@ -4,6 +4,7 @@
 #include "lcache_create.h"
 #include "lcache_refresh.h"
 #include "lcache_tables.h"
+#include "lcache_watch.h"
 
 namespace lc {
 
@@ -14,7 +15,7 @@ void flush_entry(lcache_if_entry_t *entry, uint32_t option) {
         return;
     LC_TRACE("Flushing cache for if-index=0x%x, iod=%d, opt=0x%x\n", entry->if_index, entry->iod,
              option);
-    entry->dirty |= flush_mask(option);
+    set_dirty(*entry, entry->dirty | flush_mask(option));
 }
 
 } // namespace
@@ -24,28 +25,34 @@ void flush_entry(lcache_if_entry_t *entry, uint32_t option) {
 extern "C" {
 
 void lcache_flush_if_entry(lcache_if_entry_t *entry, uint32_t option) {
+    const lc::ChangeScope op;
     lc::flush_entry(entry, option);
 }
 
 void lcache_if_flush_if(uint32_t if_index, uint32_t option) {
+    const lc::ChangeScope op;
     lc::flush_entry(lc::create_entry(if_index, LCACHE_NO_IOD, LCACHE_NO_PI, LCACHE_NO_LIF), option);
 }
 
 void lcache_if_flush_iod(uint32_t iod, uint32_t option) {
+    const lc::ChangeScope op;
     lc::flush_entry(lc::create_entry_by_iod(iod), option);
 }
 
 void lcache_if_flush_pi(uint32_t pi, uint32_t option) {
+    const lc::ChangeScope op;
     lc::flush_entry(lc::create_entry_by_pi(pi), option);
 }
 
 void lcache_if_flush_lif(uint32_t lif, uint32_t option) {
+    const lc::ChangeScope op;
     lc::flush_entry(lc::create_entry_by_lif(lif), option);
 }
 
 uint32_t lcache_if_flush_all(uint32_t option) {
     if (!lcache_enabled)
         return 0;
+    const lc::ChangeScope op;
     return lc::flush_every(__func__, lcache.if_table, lc::flush_entry, option);
 }
 

@@ -6,6 +6,7 @@
 
 #include "dmap.h"
 #include "lcache_tables.h"
+#include "lcache_watch.h"
 #include "lifsvc.h"
 
 namespace lc {
@@ -32,7 +33,7 @@ inline bool kept(const KeyAttr &k) { return lcache.attr.sync_mask & key_bit(k); 
 inline bool is_dirty(const lcache_if_entry_t &e, const KeyAttr &k) { return e.dirty & key_bit(k); }
 
 // The entry is held under the key its peer gives: the key is fresh.
-inline void settle_key(lcache_if_entry_t &e, const KeyAttr &k) { e.dirty &= ~key_bit(k); }
+inline void settle_key(lcache_if_entry_t &e, const KeyAttr &k) { set_dirty(e, e.dirty & ~key_bit(k)); }
 
 inline void count_update(const KeyAttr &k) { ++lcache.stats.updates[k.row]; }
 

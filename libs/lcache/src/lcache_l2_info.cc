@@ -84,6 +84,7 @@ extern "C" uint32_t lcache_get_if_l2_info_by_pi(uint32_t pi, uint32_t *if_index,
                                                 uint32_t *protoup, uint32_t *ext) {
     if (!if_index || !iod || !linkup || !encap || !switchport || !switching || !protoup || !ext)
         return LCACHE_ERR_NULL_ARG;
+    const lc::ChangeScope op;
     const lc::L2Info out{if_index, iod, linkup, encap, switchport, switching, protoup, ext};
     if (!lcache_enabled) {
         if (lc::ifindex_from_si(pi, if_index) != 0)

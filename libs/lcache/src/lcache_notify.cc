@@ -60,6 +60,7 @@ void store_l2_record(lcache_if_entry_t &entry, const lcache_l2_msg_t &msg) {
 extern "C" {
 
 int32_t lcache_update_phy_state(const lcache_state_msg_t *record) {
+    const lc::ChangeScope op;
     if (!lcache_enabled || !record)
         return LCACHE_NOTIFY_IGNORED;
     const lcache_state_msg_t msg =
@@ -87,6 +88,7 @@ int32_t lcache_update_phy_state(const lcache_state_msg_t *record) {
 }
 
 int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
+    const lc::ChangeScope op;
     if (!lcache_enabled || !record)
         return LCACHE_NOTIFY_STATE_IGNORED;
     const lcache_l2_msg_t msg = lc::read_l2_record(record, &lcache_l2_msg_t::if_index);
@@ -114,6 +116,7 @@ int32_t lcache_update_l2_state(const lcache_l2_msg_t *record) {
 }
 
 int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
+    const lc::ChangeScope op;
     if (!lcache_enabled || !record)
         return LCACHE_NOTIFY_STATE_IGNORED;
     using M = lcache_l3_msg_t;
@@ -159,6 +162,7 @@ int32_t lcache_update_l3_state(lcache_l3_msg_t *record) {
 }
 
 int32_t lcache_update_l3_param(const lcache_state_msg_t *record, const uint32_t *changes) {
+    const lc::ChangeScope op;
     if (!lcache_enabled || !record)
         return LCACHE_NOTIFY_IGNORED;
     const lcache_state_msg_t msg = lc::read_fields(record, &lcache_state_msg_t::iod);

@@ -71,7 +71,7 @@ template <class Row> void ask_notified(lcache_if_entry_t &entry, const Row &a) {
 // refresh asks and re-maps them.
 inline void redo_hardware_keys(lcache_if_entry_t &entry) {
     constexpr uint32_t keys = key_bit(kPiKey) | key_bit(kLifKey);
-    entry.dirty = (entry.dirty & ~keys) | (lcache.attr.sync_mask & keys);
+    set_dirty(entry, (entry.dirty & ~keys) | (lcache.attr.sync_mask & keys));
 }
 
 // The values an L2 record carries (MAC, MTU, VLAN) and the switchport and

@@ -31,6 +31,7 @@ void store_fop(lcache_if_entry_t &entry, uint32_t fop) {
 extern "C" {
 
 int32_t lcache_update_l2_bundle_state(const lcache_l2_msg_t *record) {
+    const lc::ChangeScope op;
     if (!lcache_enabled || !record)
         return LCACHE_NOTIFY_IGNORED;
     const lcache_l2_msg_t msg = lc::read_l2_record(record);
@@ -48,6 +49,7 @@ int32_t lcache_update_l2_bundle_state(const lcache_l2_msg_t *record) {
 
 // The record's state is the whole answer: no peer is asked.
 int32_t lcache_update_l3_bundle_state(const lcache_l3_msg_t *record) {
+    const lc::ChangeScope op;
     if (!lcache_enabled || !record)
         return LCACHE_NOTIFY_IGNORED;
     using M = lcache_l3_msg_t;
@@ -68,6 +70,7 @@ int32_t lcache_update_l3_bundle_state(const lcache_l3_msg_t *record) {
 }
 
 int32_t lcache_update_agg_fop(const lcache_agg_fop_msg_t *msg) {
+    const lc::ChangeScope op;
     if (!lcache_enabled || !msg)
         return LCACHE_NOTIFY_IGNORED;
     ++lcache.stats.upd_agg_fop;
@@ -109,6 +112,7 @@ int32_t lcache_update_agg_fop(const lcache_agg_fop_msg_t *msg) {
 }
 
 int32_t lcache_update_switchport(uint32_t iod) {
+    const lc::ChangeScope op;
     if (!lcache_enabled)
         return LCACHE_NOTIFY_IGNORED;
     LC_TRACE("switchport update for interface %s (iod %d)\n", netif_get_if_name(iod), iod);
@@ -120,6 +124,7 @@ int32_t lcache_update_switchport(uint32_t iod) {
 }
 
 int32_t lcache_update_vlan(uint32_t iod) {
+    const lc::ChangeScope op;
     if (!lcache_enabled)
         return LCACHE_NOTIFY_IGNORED;
     // One name for the three traces: the interface manager is asked once.

@@ -7,6 +7,7 @@
 #include "lcache_internal.h"
 #include "lcache_tables.h"
 #include "lcache_vlan_internal.h"
+#include "lcache_watch.h"
 #include "mtrack.h"
 
 extern "C" {
@@ -91,6 +92,7 @@ uint32_t lcache_init(const lcache_attr *attr) {
     // A second init starts from an all-zero object; what the first one
     // still holds goes back first so nothing leaks.
     release_everything();
+    lc::forget_changes();
     memset(&lcache, 0, sizeof lcache);
     lcache.attr = *attr;
     lcache.attr.create_on_miss = 1;
@@ -117,7 +119,9 @@ uint32_t lcache_init(const lcache_attr *attr) {
 uint32_t lcache_cleanup(void) {
     if (lc::refused_in_callback("lcache_cleanup"))
         return 0;
+    lc::drop_watches();
     release_everything();
+    lc::forget_changes();
     return 1;
 }
 

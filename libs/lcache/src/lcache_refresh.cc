@@ -272,6 +272,8 @@ int32_t refresh_entry(lcache_if_entry_t *entry, uint32_t option) {
     if (!lcache_enabled || !entry)
         return 0;
     lcache_if_entry_t &e = *entry;
+    const ChangeScope op;
+    touched(e);
     LC_TRACE("Lcache-update for if-index 0x%x, iod %d\n", e.if_index, e.iod);
     uint8_t type = 0;
     if (if_index_get_type(e.if_index, &type) != 0) {

@@ -26,6 +26,7 @@ template <Hits H = Hits::counted, class Find, class Stale, class Fetch>
     if (stale(*entry)) {
         ++lcache.stats.misses[row];
         fetch(*entry);
+        publish_changes();
     } else if constexpr (H == Hits::counted) {
         ++lcache.stats.hits[row];
     }

@@ -2,6 +2,7 @@
 // callbacks the tables were created with.
 #include "lcache_tables.h"
 #include "lcache_entry.h"
+#include "lcache_watch.h"
 #include "platform_util.h"
 
 namespace lc {
@@ -23,6 +24,7 @@ uint32_t delete_keyed_entry(const TableDesc &t, lcache_if_entry_t *entry) {
     if (!entry || !(lcache.attr.sync_mask & t.sync_bit))
         return 0;
     if (ht_remove_entry(&table_of(t), entry)) {
+        touched(*entry);
         --entry->ref_count;
         ++(lcache.stats.*t.removes);
         key_of(t, *entry) = t.none;
@@ -62,12 +64,15 @@ uint32_t lcache_lif_insert_entry(lcache_if_entry_t *e) {
 }
 
 uint32_t lcache_iod_delete_entry(lcache_if_entry_t *e) {
+    const lc::ChangeScope op;
     return lc::delete_keyed_entry(lc::kIodTable, e);
 }
 uint32_t lcache_pi_delete_entry(lcache_if_entry_t *e) {
+    const lc::ChangeScope op;
     return lc::delete_keyed_entry(lc::kPiTable, e);
 }
 uint32_t lcache_lif_delete_entry(lcache_if_entry_t *e) {
+    const lc::ChangeScope op;
     return lc::delete_keyed_entry(lc::kLifTable, e);
 }
 
@@ -100,5 +105,6 @@ uint32_t delete_if_entry(lcache_if_entry_t *entry) {
 } // namespace lc
 
 extern "C" uint32_t lcache_if_delete_entry(lcache_if_entry_t *entry) {
+    const lc::ChangeScope op;
     return lc::delete_if_entry(entry);
 }

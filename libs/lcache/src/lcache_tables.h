@@ -112,6 +112,10 @@ inline ht_table_t &table_of(const TableDesc &t) { return lcache.*t.table; }
 inline uint32_t &key_of(const TableDesc &t, lcache_if_entry_t &entry) {
     return *reinterpret_cast<uint32_t *>(reinterpret_cast<char *>(&entry) + t.key_offset);
 }
+inline uint32_t key_of(const TableDesc &t, const lcache_if_entry_t &entry) {
+    return *reinterpret_cast<const uint32_t *>(reinterpret_cast<const char *>(&entry) +
+                                               t.key_offset);
+}
 
 // Whether the table holds the entry: its link there is in use.  A key's
 // value says nothing about membership (an iod of 0 can be held).

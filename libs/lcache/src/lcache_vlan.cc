@@ -8,6 +8,7 @@
 #include "hostctl.h"
 #include "lcache_flush.h"
 #include "lcache_vlan_attrs.h"
+#include "lcache_watch.h"
 #include "mtrack.h"
 
 namespace lc {
@@ -41,6 +42,7 @@ uint32_t delete_vlan_entry(lcache_vlan_entry_t *entry) {
         LC_ERROR_AS(op, "*** Failed to delete entry: possible leak?\n");
         return 0;
     }
+    released(*entry);
     ++lcache.stats.vlan_frees;
     mtrack_free(entry);
     return 1;
@@ -62,12 +64,15 @@ lcache_vlan_entry_t *create_vlan_entry(uint16_t vlan) {
         mtrack_alloc(LCACHE_MTRACK_ID, LCACHE_MEM_lcache_vlan_entry_t, sizeof(lcache_vlan_entry_t));
     if (!block)
         return report_alloc_failure();
+    const ChangeScope op;
     lcache_vlan_entry_t *entry = static_cast<lcache_vlan_entry_t *>(block);
     *entry = lcache_vlan_entry_t{};
+    added(*entry);
     entry->dirty = lcache.attr.sync_mask;
     ++lcache.stats.vlan_allocs;
     entry->vlan = vlan;
     if (!insert_vlan_entry(entry)) {
+        released(*entry);
         ++lcache.stats.vlan_frees;
         mtrack_free(entry);
         return nullptr;
@@ -94,6 +99,8 @@ uint32_t vlan_table_init() {
 uint32_t refresh_vlan_entry(lcache_vlan_entry_t *entry) {
     if (!entry)
         return 0;
+    const ChangeScope op;
+    touched(*entry);
     const vlan_key_t key = vlan_key(entry->vlan);
     bool failed = false;
     for (const VlanAttr *a : kVlanAttrs) {
@@ -110,8 +117,10 @@ uint32_t refresh_vlan_entry(lcache_vlan_entry_t *entry) {
 
 // The VLAN flush assigns the mask: a dirty attribute outside it turns clean.
 void flush_vlan_entry(lcache_vlan_entry_t *entry, uint32_t opt) {
-    if (entry)
-        entry->dirty = flush_mask(opt);
+    if (!entry)
+        return;
+    touched(*entry);
+    entry->dirty = flush_mask(opt);
 }
 
 } // namespace lc
@@ -140,14 +149,17 @@ uint32_t lcache_vlan_insert_entry(lcache_vlan_entry_t *entry) {
 }
 
 uint32_t lcache_vlan_delete_entry(lcache_vlan_entry_t *entry) {
+    const lc::ChangeScope op;
     return lc::delete_vlan_entry(entry);
 }
 
 uint32_t lcache_vlan_update_entry(lcache_vlan_entry_t *entry) {
+    const lc::ChangeScope op;
     return lc::refresh_vlan_entry(entry);
 }
 
 void lcache_flush_vlan_entry(lcache_vlan_entry_t *entry, uint32_t opt) {
+    const lc::ChangeScope op;
     lc::flush_vlan_entry(entry, opt);
 }
 
@@ -156,12 +168,14 @@ uint32_t lcache_vlan_flush_all(uint32_t opt) {
         return 0;
     if (!lc::table_exists(lcache.vlan_table)) // nothing was ever cached
         return 1;
+    const lc::ChangeScope op;
     return lc::flush_every(__func__, lcache.vlan_table, lc::flush_vlan_entry, opt);
 }
 
 uint32_t lcache_vlan_flush_vlan(uint16_t vlan, uint32_t opt) {
     if (!lcache_enabled)
         return 0;
+    const lc::ChangeScope op;
     lc::flush_vlan_entry(lc::vlan_entry(vlan), opt);
     return 1;
 }
@@ -172,6 +186,8 @@ uint32_t lcache_vlan_update_vlan(uint16_t vlan) {
     lcache_vlan_entry_t *entry = lc::lookup_vlan(vlan);
     if (!entry)
         return 0;
+    const lc::ChangeScope op;
+    lc::touched(*entry);
     entry->dirty = lcache.attr.sync_mask;
     return lc::refresh_vlan_entry(entry);
 }
@@ -182,6 +198,7 @@ uint32_t lcache_vlan_remove_entry_by_vlan(uint16_t vlan) {
     lcache_vlan_entry_t *entry = lc::lookup_vlan(vlan);
     if (!entry || lc::refused_in_callback("lcache_vlan_remove_entry_by_vlan"))
         return 0;
+    const lc::ChangeScope op;
     lc::delete_vlan_entry(entry);
     return 1;
 }

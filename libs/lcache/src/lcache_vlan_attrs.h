@@ -6,6 +6,7 @@
 #pragma once
 
 #include "lcache_vlan_internal.h"
+#include "lcache_watch.h"
 
 namespace lc {
 
@@ -54,8 +55,10 @@ inline bool kept(const VlanAttr &a) { return lcache.attr.sync_mask & a.bit; }
     }
     if (entry->dirty & a.bit) {
         ++lcache.stats.vlan_misses[a.queried];
+        touched(*entry);
         if (a.refetch(*entry, key))
             entry->dirty &= ~a.bit;
+        publish_changes();
     } else {
         ++lcache.stats.vlan_hits[a.queried];
     }
