@@ -159,22 +159,24 @@ TEST_P(FeedWatch, EveryEventKindWithItsValues) {
     EXPECT_FALSE(events[0].after);
 }
 
-// A switchport's VLAN notification says only that the VLAN changed: the
-// cache marks it stale, and the switchport change's three notifications
-// give one event.
-TEST_P(FeedWatch, AVlanNotificationMarksTheVlanStale) {
+// A switchport change sends three notifications, which give one event; a
+// VLAN notification makes the cache fetch the new VLAN.
+TEST_P(FeedWatch, ASwitchportsChangesGiveOneEventEach) {
     const uint32_t port = change({ChangeKind::add_ethernet, 0, 1, 1}).at(0).if_index;
     auto events = change({ChangeKind::set_switchport_mode, port,
                           static_cast<uint32_t>(sim::SwitchportMode::access)});
+    ASSERT_EQ(last_sent.size(), 3u);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_TRUE(events[0].changed & LCACHE_ATTR_SWITCHPORT);
-    lcache_netif_get_if_vlanid(events[0].after->iod); // fetched again, fresh
+    EXPECT_FALSE(events[0].before->flags & LCACHE_FLAG_SWPORT);
+    EXPECT_TRUE(events[0].after->flags & LCACHE_FLAG_SWPORT);
+    const uint16_t vlan = events[0].after->vlan;
     events = change({ChangeKind::set_vlan, port, 30});
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].event, LCACHE_CHANGE_UPDATED);
-    EXPECT_EQ(events[0].changed, 0u);
-    EXPECT_TRUE(events[0].stale & LCACHE_ATTR_VLAN);
-    EXPECT_EQ(events[0].before->vlan, events[0].after->vlan);
+    EXPECT_EQ(events[0].changed, LCACHE_ATTR_VLAN);
+    EXPECT_EQ(events[0].before->vlan, vlan);
+    EXPECT_EQ(events[0].after->vlan, 30);
 }
 
 INSTANTIATE_TEST_SUITE_P(Feeds, FeedWatch, ::testing::Values("inproc", "ipc"),
