@@ -93,7 +93,7 @@ void check(State &s, const char *op) {
     expect.creatable = s.creatable;
     expect.orphans = outside_if_table();
     std::vector<std::string> problems = lcinv::check(expect);
-    for (std::string &p : s.watches.check())
+    for (std::string &p : s.watches.check(expect.orphans))
         problems.push_back(std::move(p));
     if (!s.removes_may_fail && !expect.orphans.empty())
         problems.push_back(std::to_string(expect.orphans.size()) +
@@ -106,7 +106,7 @@ void check(State &s, const char *op) {
 // delete left behind, which the harness returns itself.
 void finish(State &s) {
     disarm_faults();
-    lcache_cleanup();
+    s.watches.cleaned_up(lcache_cleanup() == 1);
     s.creatable = 0;
     check(s, "the final cleanup");
     for (const void *orphan : outside_if_table())

@@ -3,6 +3,7 @@
 // and try the releases it must refuse them; operations bracketed as one.
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "fuzz_state.h"
 #include "invariants.h"
@@ -15,11 +16,15 @@ uint32_t mask(State &s) { return s.in.flag() ? ~0u : s.in.u32(); }
 
 Act act(State &s) { return static_cast<Act>(s.in.below(static_cast<uint32_t>(Act::count))); }
 
-bool cached(uint32_t if_index) {
-    for (void *p : lcinv::table_entries(lcache.if_table))
-        if (static_cast<lcache_if_entry_t *>(p)->if_index == if_index)
+bool held(const ht_table_t &table, uint32_t lcache_if_entry_t::*key, uint32_t value) {
+    for (void *p : lcinv::table_entries(table))
+        if (static_cast<lcache_if_entry_t *>(p)->*key == value)
             return true;
     return false;
+}
+
+bool cached(uint32_t if_index) {
+    return held(lcache.if_table, &lcache_if_entry_t::if_index, if_index);
 }
 
 std::string named(const char *what, uint32_t value) {
@@ -40,40 +45,48 @@ template <class Change> void check_shape(Watches &w, const Change &c, uint32_t w
         w.problem("an event's changed and stale bits overlap");
 }
 
-// A release a callback may not make: it must fail, change nothing and
-// say why.
+// A release a callback may not make: it must fail, change nothing and,
+// when there was something to release, say why.
 void refused_release(State &s, const lcache_change_t &c) {
     uint32_t if_index = c.if_index;
-    const bool held = cached(if_index);
-    lcache_print_str[0] = '\0';
-    uint32_t result = 0;
+    bool found = true;
     const char *what = "";
+    std::function<uint32_t()> call;
     switch (s.in.below(4)) {
     case 0:
         what = "lcache_if_remove_entry_by_iod";
-        result = lcache_if_remove_entry_by_iod(c.iod);
+        found = held(lcache.iod_table, &lcache_if_entry_t::iod, c.iod);
+        call = [&] { return lcache_if_remove_entry_by_iod(c.iod); };
         break;
     case 1:
         what = "lcache_if_remove_entry_by_if";
-        result = lcache_if_remove_entry_by_if(c.if_index);
+        found = cached(c.if_index);
+        call = [&] { return lcache_if_remove_entry_by_if(c.if_index); };
         break;
     case 2:
         what = "lcache_cleanup";
-        result = lcache_cleanup();
+        call = [] { return lcache_cleanup(); };
         break;
-    default:
+    default: {
         what = "lcache_if_destroy_entry";
-        if (lcache_if_entry_t *e = s.entry()) {
-            if_index = e->if_index;
+        lcache_if_entry_t *e = s.entry();
+        if (!e)
+            return;
+        if_index = e->if_index;
+        call = [e] {
             lcache_if_destroy_entry(e);
-        }
+            return 0u;
+        };
         break;
     }
-    if (result != 0)
+    }
+    const bool held = cached(if_index);
+    lcache_print_str[0] = '\0';
+    if (call() != 0)
         s.watches.problem(std::string(what) + " from a watch callback was not refused");
     if (held && !cached(if_index))
         s.watches.problem(std::string(what) + " from a watch callback released the entry");
-    if (!std::strstr(lcache_print_str, "refused"))
+    if (found && !std::strstr(lcache_print_str, "refused"))
         s.watches.problem(std::string(what) + " from a watch callback did not report: '" +
                           lcache_print_str + "'");
 }

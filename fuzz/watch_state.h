@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,9 @@ class Watches {
 
     void problem(std::string text) { problems_.push_back(std::move(text)); }
     // What went wrong since the last call, the shadow compared when it is
-    // valid; empty when all is well.
-    std::vector<std::string> check();
+    // valid; empty when all is well.  `orphans`: entries allocated outside
+    // the if table (invariants.h).
+    std::vector<std::string> check(const std::set<const void *> &orphans);
 
   private:
     static void shadow_heard(const lcache_change_t *c, void *watches);
