@@ -121,6 +121,14 @@ void report_totals() {
             static_cast<unsigned long long>(ops_run), static_cast<unsigned long long>(inputs_run));
 }
 
+// Allocations refused to the watch journal and list (the memory
+// tracker's LCACHE_MEM_NONE of the library).
+uint64_t failed_journal_allocs() {
+    mtrack_usage_t usage{};
+    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_NONE, &usage);
+    return usage.failed_allocs;
+}
+
 // Callback actions per operation.
 constexpr int kCallbackBudget = 8;
 
@@ -156,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (trace_ops())
             fprintf(stderr, "op %s\n", op.name);
         s.watches.budget = kCallbackBudget;
+        const uint64_t journal_failures = failed_journal_allocs();
         try {
             op.run(s);
         } catch (const sim::ModelError &) {
@@ -163,6 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         } catch (const std::invalid_argument &) {
             // A fault the simulation cannot describe: none was armed.
         }
+        // The cache drops an event it has no memory to record.
+        if (failed_journal_allocs() != journal_failures)
+            s.watches.events_lost();
         check(s, op.name);
         ++ops_run;
     }

@@ -47,6 +47,9 @@ class Watches {
     void initialised(bool ok, bool shadow);
     // After lcache_cleanup (`ok`: it returned 1), which dropped every watch.
     void cleaned_up(bool ok);
+    // The cache may have dropped events for want of memory: the shadow
+    // is compared again after the next successful init.
+    void events_lost() { shadow_valid_ = false; }
 
     // A watch doing `act`; nullptr when the cache refused it.
     Watcher *add(State &s, bool vlan, uint32_t mask, Act act);
