@@ -55,7 +55,7 @@ void refused_release(State &s, const lcache_change_t &c) {
     switch (s.in.below(4)) {
     case 0:
         what = "lcache_if_remove_entry_by_iod";
-        found = held(lcache.iod_table, &lcache_if_entry_t::iod, c.iod);
+        found = lcache_enabled && held(lcache.iod_table, &lcache_if_entry_t::iod, c.iod);
         call = [&] { return lcache_if_remove_entry_by_iod(c.iod); };
         break;
     case 1:
@@ -73,6 +73,7 @@ void refused_release(State &s, const lcache_change_t &c) {
         if (!e)
             return;
         if_index = e->if_index;
+        found = lcache_enabled; // disabled, it does nothing before it would refuse
         call = [e] {
             lcache_if_destroy_entry(e);
             return 0u;
