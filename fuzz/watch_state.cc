@@ -125,23 +125,24 @@ std::vector<std::string> Watches::check(const std::set<const void *> &orphans) {
     problems_.clear();
     if (!shadow_valid_)
         return out;
-    // An entry a failed delete left outside the if table was never
-    // released, so no event said it was removed.
-    size_t cached = 0;
-    for (const void *p : orphans)
-        cached += shadow_.count(static_cast<const lcache_if_entry_t *>(p)->if_index);
+    std::set<uint32_t> cached;
     for (void *p : lcinv::table_entries(lcache.if_table)) {
         const auto &e = *static_cast<const lcache_if_entry_t *>(p);
-        ++cached;
+        cached.insert(e.if_index);
         const auto it = shadow_.find(e.if_index);
         if (it == shadow_.end())
             out.push_back("if " + hex(e.if_index) + " is cached but no event added it");
         else if (!same_values(it->second, e))
             out.push_back("if " + hex(e.if_index) + " holds values its events did not give");
     }
-    if (cached != shadow_.size())
-        out.push_back("the events leave " + std::to_string(shadow_.size()) + " entries, the cache holds " +
-                      std::to_string(cached));
+    // An entry a failed delete left outside the if table was never
+    // released, so no event said it was removed.
+    std::set<uint32_t> orphaned;
+    for (const void *p : orphans)
+        orphaned.insert(static_cast<const lcache_if_entry_t *>(p)->if_index);
+    for (const auto &[if_index, entry] : shadow_)
+        if (!cached.count(if_index) && !orphaned.count(if_index))
+            out.push_back("if " + hex(if_index) + " was added by an event, and is not cached");
     return out;
 }
 
