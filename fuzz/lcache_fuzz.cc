@@ -164,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (trace_ops())
             fprintf(stderr, "op %s\n", op.name);
         s.watches.budget = kCallbackBudget;
+        s.watches.orphans_possible = s.removes_may_fail;
         const uint64_t journal_failures = failed_journal_allocs();
         try {
             op.run(s);

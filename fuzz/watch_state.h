@@ -62,6 +62,8 @@ class Watches {
     // Callback actions left in the current operation: a query from a
     // callback may cause another event, whose callback may query again.
     int budget = 0;
+    // A hash-table remove fault was armed (State::removes_may_fail).
+    bool orphans_possible = false;
 
     void problem(std::string text) { problems_.push_back(std::move(text)); }
     // What went wrong since the last call, the shadow compared when it is
