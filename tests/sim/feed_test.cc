@@ -161,7 +161,7 @@ TEST_P(FeedWatch, EveryEventKindWithItsValues) {
 
 // A switchport change sends three notifications, which give one event; a
 // VLAN notification makes the cache fetch the new VLAN.
-TEST_P(FeedWatch, ASwitchportsChangesGiveOneEventEach) {
+TEST_P(FeedWatch, SwitchportAndVlanChangesGiveOneEventEach) {
     const uint32_t port = change({ChangeKind::add_ethernet, 0, 1, 1}).at(0).if_index;
     auto events = change({ChangeKind::set_switchport_mode, port,
                           static_cast<uint32_t>(sim::SwitchportMode::access)});
