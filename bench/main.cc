@@ -16,6 +16,7 @@ int main(int argc, char **argv) {
     }
     bench::register_cold_benchmarks();
     bench::register_table_benchmarks();
+    bench::register_watch_benchmarks();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -15,5 +15,7 @@ void register_hit_benchmarks(uint32_t ports);
 void register_ipc_benchmarks(uint32_t ports);
 void register_cold_benchmarks();
 void register_table_benchmarks();
+// The same notification and hit without a watch and with one.
+void register_watch_benchmarks();
 
 } // namespace bench

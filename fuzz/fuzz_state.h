@@ -10,6 +10,7 @@
 #include "lcache.h"
 #include "sim/notifier.h"
 #include "sim/switch.h"
+#include "watch_state.h"
 
 namespace lcfuzz {
 
@@ -23,6 +24,7 @@ struct State {
     // goes on by design and may leave its entry allocated outside the if
     // table.
     bool removes_may_fail = false;
+    Watches watches{};
 
     // Keys, each drawn from the model, from the cache, or from the input
     // (unknown to both).
@@ -54,6 +56,7 @@ std::span<const OpDesc> notify_ops();
 std::span<const OpDesc> model_ops();
 std::span<const OpDesc> fault_ops();
 std::span<const OpDesc> vlan_diag_ops();
+std::span<const OpDesc> watch_ops();
 
 // The trace sinks and extension callbacks an attribute block may name.
 lcache_print_fn pick_print(State &s);

@@ -49,7 +49,7 @@ const std::vector<OpDesc> &all_ops() {
     static const std::vector<OpDesc> ops = [] {
         std::vector<OpDesc> all;
         for (auto group : {lifecycle_ops(), entry_ops(), query_ops(), notify_ops(), model_ops(),
-                           fault_ops(), vlan_diag_ops()})
+                           fault_ops(), vlan_diag_ops(), watch_ops()})
             all.insert(all.end(), group.begin(), group.end());
         return all;
     }();
@@ -88,11 +88,13 @@ std::set<const void *> outside_if_table() {
     abort();
 }
 
-void check(const State &s, const char *op) {
+void check(State &s, const char *op) {
     lcinv::Expectations expect;
     expect.creatable = s.creatable;
     expect.orphans = outside_if_table();
     std::vector<std::string> problems = lcinv::check(expect);
+    for (std::string &p : s.watches.check(expect.orphans))
+        problems.push_back(std::move(p));
     if (!s.removes_may_fail && !expect.orphans.empty())
         problems.push_back(std::to_string(expect.orphans.size()) +
                            " entries are allocated outside the if table");
@@ -104,7 +106,7 @@ void check(const State &s, const char *op) {
 // delete left behind, which the harness returns itself.
 void finish(State &s) {
     disarm_faults();
-    lcache_cleanup();
+    s.watches.cleaned_up(lcache_cleanup() == 1);
     s.creatable = 0;
     check(s, "the final cleanup");
     for (const void *orphan : outside_if_table())
@@ -118,6 +120,17 @@ void report_totals() {
     fprintf(stderr, "lcache_fuzz: %llu operations in %llu inputs\n",
             static_cast<unsigned long long>(ops_run), static_cast<unsigned long long>(inputs_run));
 }
+
+// Allocations refused to the watch journal and list (the memory
+// tracker's LCACHE_MEM_NONE of the library).
+uint64_t failed_journal_allocs() {
+    mtrack_usage_t usage{};
+    mtrack_get_usage(LCACHE_MTRACK_ID, LCACHE_MEM_NONE, &usage);
+    return usage.failed_allocs;
+}
+
+// Callback actions per operation.
+constexpr int kCallbackBudget = 8;
 
 bool trace_ops() {
     static const bool on = getenv("LCACHE_FUZZ_TRACE") != nullptr;
@@ -150,6 +163,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const OpDesc &op = ops[s.in.below(static_cast<uint32_t>(ops.size()))];
         if (trace_ops())
             fprintf(stderr, "op %s\n", op.name);
+        s.watches.budget = kCallbackBudget;
+        s.watches.orphans_possible = s.removes_may_fail;
+        const uint64_t journal_failures = failed_journal_allocs();
         try {
             op.run(s);
         } catch (const sim::ModelError &) {
@@ -157,6 +173,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         } catch (const std::invalid_argument &) {
             // A fault the simulation cannot describe: none was armed.
         }
+        // The cache drops an event it has no memory to record.
+        if (failed_journal_allocs() != journal_failures)
+            s.watches.events_lost();
         check(s, op.name);
         ++ops_run;
     }

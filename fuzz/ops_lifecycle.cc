@@ -42,18 +42,21 @@ lcache_attr attr_block(State &s) {
     return a;
 }
 
+// Now and then the shadow watch is registered right after a successful
+// init (watch_state.h).
 void init(State &s) {
     if (s.in.below(16) == 0) {
-        lcache_init(nullptr);
+        s.watches.initialised(lcache_init(nullptr) == 1, false);
         return;
     }
     const lcache_attr a = attr_block(s);
     s.creatable = a.sync_mask & lcinv::kTableBits;
-    lcache_init(&a);
+    const bool ok = lcache_init(&a) == 1;
+    s.watches.initialised(ok, s.in.flag());
 }
 
 void cleanup(State &s) {
-    lcache_cleanup();
+    s.watches.cleaned_up(lcache_cleanup() == 1);
     s.creatable = 0;
 }
 

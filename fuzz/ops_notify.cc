@@ -73,12 +73,15 @@ void switchport_update(State &s) { lcache_update_switchport(s.iod()); }
 void vlan_update(State &s) { lcache_update_vlan(s.iod()); }
 
 // Hands the cache what the switch sent, each notification kept when its
-// bit in an input mask is set (all of them most of the time).
+// bit in an input mask is set (all of them most of the time), as one
+// operation of the cache as sim::deliver_all does.
 void deliver(State &s, const sim::Notifications &sent) {
     const uint8_t kept = s.in.flag() ? 0xFF : s.in.u8();
+    lcache_watch_begin();
     for (size_t i = 0; i < sent.size(); ++i)
         if (kept & (1u << (i % 8)))
             sim::deliver(sent[i]);
+    lcache_watch_end();
 }
 
 sim::IfIndex channel(State &s) {

@@ -141,6 +141,25 @@ TEST(LcacheSimCli, RunSchedulesChangesAndFlushesBeforeTheLastQuery) {
     EXPECT_EQ(summary["disagreeing_answers"], nlohmann::json::array());
 }
 
+// The events counted account for every entry the cache holds at the end,
+// and the flushes leave values stale.
+TEST(LcacheSimCli, RunCountsEventsThatAccountForTheEntriesHeld) {
+    const ToolRun run = run_tool(
+        {"run", "--json", "--queries", "20000", "--change-every", "100", "--flush-every", "5000"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto summary = nlohmann::json::parse(run.out);
+    for (const auto &[events, entries] : {std::pair{"interface_events", "interface_entries"},
+                                          std::pair{"vlan_events", "vlan_entries"}}) {
+        const auto &counted = summary[events];
+        EXPECT_GT(counted["added"].get<uint64_t>(), 0u) << events;
+        EXPECT_EQ(counted["added"].get<uint64_t>() - counted["removed"].get<uint64_t>(),
+                  summary[entries].get<uint64_t>())
+            << events;
+    }
+    EXPECT_GT(summary["interface_events"]["updated"].get<uint64_t>(), 0u);
+    EXPECT_GT(summary["interface_events"]["stale_only"].get<uint64_t>(), 0u);
+}
+
 TEST(LcacheSimCli, MaskOptionsReplaceTheProfilesAndTakeHex) {
     const ToolRun run = run_tool(
         {"run", "--json", "--queries", "500", "--profile", "minimal", "--sync-mask", "0x62002"});

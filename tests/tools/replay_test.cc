@@ -45,7 +45,7 @@ TEST_P(ExampleReplay, TracesAsExpectedInBothPeerModes) {
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleReplay,
                          ::testing::Values(Example{"link-flap", 0}, Example{"lost-notification", 1},
                                            Example{"port-channel", 0}, Example{"vlan-cache", 0},
-                                           Example{"switchport", 0}),
+                                           Example{"switchport", 0}, Example{"watch", 0}),
                          [](const auto &example) {
                              std::string name = example.param.name;
                              std::erase(name, '-');

@@ -194,6 +194,7 @@ CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay, PeerCh
         "  query KIND TARGET          TARGET: an interface, or iod:N ifindex:N pi:N lif:N vlan:N\n"
         "  flush all|vlans|IF OPTION | flush vlan V OPTION | refresh IF\n"
         "  dump | dump entries | dump IF | dump vlan V\n"
+        "  watch all|MASK | unwatch    trace the cache's change events, one \"@\" line each\n"
         "KIND: " +
         kinds);
     add_peer_options(cmd, peers, replay.socket, replay.ipc_timeout_ms);

@@ -34,6 +34,7 @@ Replayer::Replayer(Switchboard &board) : board_(board) {
 }
 
 Replayer::~Replayer() {
+    stop_watching();
     if (initialised_)
         lcache_cleanup();
     lcache_error_cb = 0;
@@ -63,6 +64,7 @@ void Replayer::traces() {
     };
     print(info_, "|");
     print(errors_, "!");
+    print(events_, "@");
 }
 
 // "  <what>, N peer calls", then the cache's traces.
@@ -120,6 +122,8 @@ const std::map<std::string, Replayer::Handler, std::less<>> Replayer::kCommands 
          r.vlan_change(sim::ChangeKind::set_primary_vlan, a, "primary-vlan VLAN PRIMARY");
      }},
     {"notify", &Replayer::notify},
+    {"watch", &Replayer::watch},
+    {"unwatch", &Replayer::unwatch},
     {"drop", &Replayer::drop},
     {"init", &Replayer::init},
     {"cleanup", &Replayer::cleanup},

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "cache_settings.h"
+#include "change_text.h"
 #include "lcache.h"
 #include "replay_session.h"
 #include "sim/peer_calls.h"
@@ -76,9 +77,53 @@ void Replayer::init(Words args) {
 
 void Replayer::cleanup(Words args) {
     expect_words(args, 0, "cleanup");
-    std::printf("  lcache_cleanup = %u\n", lcache_cleanup());
+    const uint32_t result = lcache_cleanup();
+    std::printf("  lcache_cleanup = %u\n", result);
     initialised_ = false;
+    if (result == 1) // it dropped every watch
+        watch_ = vlan_watch_ = -1;
     traces();
+}
+
+// `watch all` or `watch MASK` selects the updates heard; added and removed
+// entries are heard whatever the mask.  A new watch replaces the last.
+void Replayer::watch(Words args) {
+    expect_words(args, 1, "watch all|MASK");
+    const uint32_t mask = args[0] == "all" ? 0xFFFFFFFFu : parse_number(args[0]);
+    stop_watching();
+    watch_ = lcache_watch_add(mask, heard, this);
+    vlan_watch_ = lcache_vlan_watch_add(mask, heard_vlan, this);
+    if (watch_ < 0 || vlan_watch_ < 0) {
+        const int failed = watch_ < 0 ? watch_ : vlan_watch_;
+        stop_watching();
+        throw ScenarioError("the cache refused the watch: " + std::to_string(failed));
+    }
+    std::printf("  watching 0x%x\n", mask);
+}
+
+void Replayer::unwatch(Words args) {
+    expect_words(args, 0, "unwatch");
+    if (watch_ < 0)
+        std::printf("  nothing is watched\n");
+    else
+        std::printf("  unwatched\n");
+    stop_watching();
+}
+
+void Replayer::stop_watching() {
+    if (watch_ >= 0)
+        lcache_watch_remove(watch_);
+    if (vlan_watch_ >= 0)
+        lcache_vlan_watch_remove(vlan_watch_);
+    watch_ = vlan_watch_ = -1;
+}
+
+void Replayer::heard(const lcache_change_t *change, void *replayer) {
+    static_cast<Replayer *>(replayer)->events_ += change_text(*change) + "\n";
+}
+
+void Replayer::heard_vlan(const lcache_vlan_change_t *change, void *replayer) {
+    static_cast<Replayer *>(replayer)->events_ += vlan_change_text(*change) + "\n";
 }
 
 void Replayer::disable(Words args) {

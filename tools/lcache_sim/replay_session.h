@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "lcache.h"
 #include "queries.h"
 #include "replay_syntax.h"
 #include "sim/change.h"
@@ -29,6 +30,7 @@ void expect_words(Words args, size_t count, const char *usage);
 struct Pending {
     sim::Notification sent;
     std::string details;
+    uint64_t change; // which change sent it: one change's are one operation
 };
 
 class Replayer {
@@ -50,7 +52,8 @@ class Replayer {
     static Handler changes_of(sim::ChangeKind kind, size_t values, const char *usage);
 
     // Output: what the cache traced since the last call, one "| " line
-    // each; an operation's line with the peer calls it made, then those.
+    // each (errors "! "), then the events heard, one "@ " line each; an
+    // operation's line with the peer calls it made, then those.
     void traces();
     void report_call(const std::string &what, uint64_t calls_before);
 
@@ -74,6 +77,13 @@ class Replayer {
     void notify(Words args);
     void drop(Words args);
 
+    // The watch whose events the trace shows.
+    void watch(Words args);
+    void unwatch(Words args);
+    void stop_watching();
+    static void heard(const lcache_change_t *change, void *replayer);
+    static void heard_vlan(const lcache_vlan_change_t *change, void *replayer);
+
     // The cache.
     void init(Words args);
     void cleanup(Words args);
@@ -88,6 +98,10 @@ class Replayer {
     std::vector<Pending> pending_;
     std::string info_;
     std::string errors_;
+    std::string events_;
+    uint64_t changes_ = 0;
+    int watch_ = -1;
+    int vlan_watch_ = -1;
     bool initialised_ = false;
     uint64_t queries_ = 0;
     uint64_t disagreements_ = 0;

@@ -27,8 +27,9 @@ void Replayer::change(const Change &c) {
     }
     if (applied.sent.empty())
         std::printf("  nothing is sent\n");
+    ++changes_;
     for (const sim::Notification &n : applied.sent) {
-        Pending p{n, notification_details(n, board_.model())};
+        Pending p{n, notification_details(n, board_.model()), changes_};
         std::printf("  pending %s %s\n", notification_kind(n), p.details.c_str());
         pending_.push_back(std::move(p));
     }
@@ -178,12 +179,21 @@ void Replayer::notify(Words args) {
         std::printf("  nothing is pending\n");
     std::vector<Pending> sending = std::move(pending_);
     pending_.clear();
-    for (const Pending &p : sending) {
+    // One change's notifications are one operation: its events follow
+    // its last notification.
+    for (size_t i = 0; i < sending.size(); ++i) {
+        const Pending &p = sending[i];
+        if (i == 0 || sending[i - 1].change != p.change)
+            lcache_watch_begin();
         const uint64_t before = sim::total_calls();
         const int32_t result = sim::deliver(p.sent);
         report_call(std::string(entry_point(p.sent)) + " " + p.details + " = " +
                         std::to_string(result),
                     before);
+        if (i + 1 == sending.size() || sending[i + 1].change != p.change) {
+            lcache_watch_end();
+            traces();
+        }
     }
 }
 

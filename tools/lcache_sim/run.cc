@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "event_count.h"
 #include "lcache.h"
 #include "progress.h"
 #include "sim/lcache_delivery.h"
@@ -63,8 +64,9 @@ class CacheSession {
 
 class Runner {
   public:
-    Runner(const RunOptions &options, Switchboard &board)
-        : options_(options), board_(board), workload_(options.workload, board.model()) {
+    Runner(const RunOptions &options, Switchboard &board, const EventCounter &events)
+        : options_(options), board_(board), events_(events),
+          workload_(options.workload, board.model()) {
         stats_.peers = options.peers;
         stats_.seed = options.workload.seed;
         stats_.profile = options.cache.profile;
@@ -88,6 +90,8 @@ class Runner {
         stats_.interfaces = board_.model().interfaces().size();
         stats_.vlans = board_.model().vlans().size();
         collect_cache_figures(stats_);
+        stats_.if_events = events_.interfaces();
+        stats_.vlan_events = events_.vlans();
     }
 
     const RunStats &stats() const { return stats_; }
@@ -161,6 +165,7 @@ class Runner {
 
     const RunOptions &options_;
     Switchboard &board_;
+    const EventCounter &events_;
     Workload workload_;
     RunStats stats_;
     CallCounts without_cache_{}; // the calls asked directly, by function
@@ -196,7 +201,8 @@ int run(const RunOptions &options) {
         board->build(options.leaf);
         prepare(*board, attr);
         const CacheSession cache(attr);
-        Runner runner(options, *board);
+        const EventCounter events;
+        Runner runner(options, *board, events);
         runner.run();
         if (options.json) {
             print_json(runner.stats(), stdout);

@@ -172,6 +172,10 @@ void print_summary(const RunStats &s, std::FILE *out) {
         "                       local work       %.0f ns with the cache, %.0f ns without\n",
         with_time.round_trips, without_time.round_trips, with_time.local_work,
         without_time.local_work);
+    for (const auto &[what, e] : {std::pair{"interface events", s.if_events},
+                                  std::pair{"VLAN events", s.vlan_events}})
+        std::fprintf(out, "  %-20s %llu added, %llu updated, %llu removed, %llu stale-only\n", what,
+                     ull(e.added), ull(e.updated), ull(e.removed), ull(e.stale_only));
     std::fprintf(out,
                  "  memory held          %llu interface entries (%llu bytes), %llu VLAN entries "
                  "(%llu bytes); peak %llu bytes\n",
@@ -243,7 +247,15 @@ void print_json(const RunStats &s, std::FILE *out) {
         summary[key + "_in_round_trips"] = figures.round_trips;
         summary[key + "_in_local_work"] = figures.local_work;
     }
-    summary.update(Json{{"interface_entries", s.if_memory.live_blocks},
+    const auto events = [](const EventCounts &e) {
+        return Json{{"added", e.added},
+                    {"updated", e.updated},
+                    {"removed", e.removed},
+                    {"stale_only", e.stale_only}};
+    };
+    summary.update(Json{{"interface_events", events(s.if_events)},
+                        {"vlan_events", events(s.vlan_events)},
+                        {"interface_entries", s.if_memory.live_blocks},
                         {"interface_entry_bytes", s.if_memory.live_bytes},
                         {"vlan_entries", s.vlan_memory.live_blocks},
                         {"vlan_entry_bytes", s.vlan_memory.live_bytes},

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "event_count.h"
 #include "lcache.h"
 #include "mtrack.h"
 #include "queries.h"
@@ -62,6 +63,10 @@ struct RunStats {
     std::chrono::nanoseconds time_without_cache{};
     std::chrono::nanoseconds round_trips_with_cache{};
     std::chrono::nanoseconds round_trips_without_cache{};
+
+    // The change events a watch on every attribute heard.
+    EventCounts if_events;
+    EventCounts vlan_events;
 
     mtrack_usage_t if_memory{};
     mtrack_usage_t vlan_memory{};

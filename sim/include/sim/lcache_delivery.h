@@ -78,12 +78,16 @@ inline int32_t deliver(const Notification &n) {
     return std::visit([](const auto &one) { return deliver(one); }, n);
 }
 
-// In order; the results in the same order.
+// What the switch sent about one change, in order, as one operation of the
+// cache: an entry the notifications change gives a watcher one event, not
+// one per notification.  The results in the same order.
 inline std::vector<int32_t> deliver_all(const Notifications &sent) {
     std::vector<int32_t> results;
     results.reserve(sent.size());
+    lcache_watch_begin();
     for (const Notification &n : sent)
         results.push_back(deliver(n));
+    lcache_watch_end();
     return results;
 }
 
