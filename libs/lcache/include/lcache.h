@@ -452,8 +452,9 @@ LCACHE_API uint32_t lcache_vlan_to_flood_di(uint16_t vlan, uint32_t *di, uint16_
  *    Changes made by a callback's own calls are delivered after the
  *    events already pending, never from inside the callback.
  *  - lcache_init and lcache_cleanup release entries without events;
- *    lcache_cleanup drops every watch.  While disabled nothing changes, so
- *    nothing is heard.
+ *    lcache_cleanup drops every watch.  While disabled only the calls on
+ *    one entry (lcache_object.h) still change anything, and what they
+ *    change is heard.
  *  - Without a watch nothing is recorded and no query pays for them.
  * ------------------------------------------------------------------- */
 

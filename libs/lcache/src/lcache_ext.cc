@@ -8,6 +8,8 @@ namespace lc {
 
 uint32_t ext_value(lcache_if_entry_t &e, ExtField f, uint32_t key) {
     if (lcache_ext_fn convert = lcache.attr.ext_fn[f.slot]) {
+        // The owner writes the size straight into the entry.
+        touched(e);
         uint32_t data = netif_get_private_data(e.iod, key, &(e.*f.size));
         return convert(data, e.*f.size);
     }

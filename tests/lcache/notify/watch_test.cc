@@ -323,6 +323,28 @@ TEST_F(Watch, ARefreshThatFindsTheIodMovedRemovesTheHolderOfTheNewOne) {
     EXPECT_EQ(listener.heard[0].if_index, eth2);
 }
 
+// The owner of private data writes its size into the entry itself: a
+// refetch that brings a new size is a change like any other.
+TEST_F(Watch, ARefetchedPrivateDataSizeIsAChange) {
+    lcache_cleanup();
+    lcache_attr a = attr_with(kSyncAll);
+    a.low_mask = LCACHE_ATTR_EXT;
+    a.ext_fn[0] = [](uint32_t data, uint32_t) { return data; };
+    init(a);
+    model.set_private_data(eth1, kHistId, {5, 4});
+    warm(eth1);
+    listener.watch();
+    model.set_private_data(eth1, kHistId, {5, 8});
+    lcache_if_flush_if(eth1, 0);
+    uint32_t size = 0;
+    lcache_netif_get_private_data(iod(eth1), kHistId, &size);
+    ASSERT_EQ(size, 8u);
+    ASSERT_EQ(listener.heard.size(), 2u);
+    EXPECT_EQ(listener.heard[1].changed, LCACHE_ATTR_EXT);
+    EXPECT_EQ(listener.heard[1].before->extn_size, 4u);
+    EXPECT_EQ(listener.heard[1].after->extn_size, 8u);
+}
+
 class WatchVlan : public LcacheSimTest {
   protected:
     void SetUp() override {
