@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A shipped library's ABI against its stored baseline, with libabigail;
 # only the types of the public headers count.
 #   abi.sh check  BASELINE LIBRARY INCLUDE_DIR...  fails, with abidiff's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a client would write instead of the cache, each built over the
 // entries of the current World and answering the same boolean query, "is
 // the link of this iod up", for the same keys.

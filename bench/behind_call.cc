@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "behind_call.h"
 
 namespace {

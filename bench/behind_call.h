@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The std::unordered_map baseline (lookup plus bit test) placed behind a
 // shared library's call boundary, reached through the PLT exactly as a
 // client reaches liblcache, so it compares with the cache on equal terms.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cold paths: creating, refreshing, flushing and destroying entries, and
 // one change notification of each kind, on cached interfaces drawn at
 // random.  No trace sink is set, so the cost includes exactly the event-

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Reads the before.N.json / after.N.json runs bench/compare.sh left in a
 folder and prints, per row, the median ns of each side and after/before.
 

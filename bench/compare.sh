@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Two builds of lcache_bench, side by side: rounds alternate between them so
 # the machine's drift falls on both alike, then each row's median over the
 # rounds is compared.  For "did this change slow the hit path?".

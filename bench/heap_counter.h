@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Heap allocations of the whole process (malloc, calloc, realloc, and so
 // every operator new), counted by the benchmark program's own allocation
 // functions in front of the C library's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hit paths, one query per iteration, keys drawn at random over every cached
 // interface (64 Ki draws, the same draws for the cache and each baseline).
 // A cache row fails unless every query was answered from memory alone: no

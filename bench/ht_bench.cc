@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hash table alone: 16 384 buckets (the cache's default) holding a
 // quarter, one and four entries per bucket, looked up by present keys drawn
 // at random, through the callbacks (ht_lookup) and through the inline u32

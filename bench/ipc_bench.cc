@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The uncached peer path over IPC: the boolean query answered by a
 // simulated switch served in a child process, one request and one answer
 // over a Unix stream socket per query, as a peer service is reached in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One program, one run: the cache's hit paths next to their baselines at
 // every size, the cold paths, and the hash table itself.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Memory the cache holds per interface and per VLAN on the target it was
 // built for, from a cache of 4 096 Ethernet ports and 4 094 VLANs: the
 // memory tracker's count of entry bytes, and the heap the C library gets

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # ns per query of the boolean hit path against the number of cached
 # interfaces, for the cache and each baseline.
 #   gnuplot -e "datafile='hit.dat'; outfile='hit_path.png'" bench/plot.gp

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Turns one lcache_bench JSON run (--benchmark_repetitions=N
 --benchmark_report_aggregates_only=true) into the markdown tables of
 docs/PERFORMANCE.md and the data file bench/plot.gp draws.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # One measurement run for docs/PERFORMANCE.md: a suite's benchmarks with
 # five repetitions (medians reported), its markdown tables and its plot.
 # Usage: bench/run.sh [--linux] [build directory of the default preset]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark suites, registered by main in the order they run: every
 // hit benchmark of one interface count together, so each cache is built
 // once.

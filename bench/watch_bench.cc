@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "No watcher, no cost": the same operations with no watch and with one
 // watch on every attribute, side by side.  The operations are a
 // notification that changes a cached value (an L2 state giving a new MAC,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "world.h"
 
 #include <algorithm>

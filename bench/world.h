@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache under measurement: a simulated switch of N Ethernet ports (and,
 // for the bundle notifications, a few port-channels), the cache initialised
 // over it keeping every attribute, and every interface's entry created and

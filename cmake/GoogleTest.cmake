@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # GoogleTest is built from the sources Debian ships, so the i386 build gets
 # 32-bit copies of it without any multiarch packages.
 set(LCACHE_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest sources")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings shared by every target of the project.
 
 option(LCACHE_WERROR "Treat warnings as errors" ON)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What an installation holds, by component, and the Debian packages made of
 # them.  Runtime packages hold only versioned libraries, development ones
 # the headers, links, .pc and CMake files, the tools package the programs:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # How the operating system's libraries are shipped: SONAMEs, symbol
 # versions, runtime dependencies, install components and the CMake export.
 

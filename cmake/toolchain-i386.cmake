@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The real target: 32-bit x86 Linux. This kernel cannot run i386 programs,
 # so CTest runs every test binary under qemu-i386.
 set(CMAKE_SYSTEM_NAME Linux)

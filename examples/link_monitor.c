@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A link monitor: prints each change of this host's interfaces as the
  * kernel announces it, through liblcache's change subscriptions.
  *

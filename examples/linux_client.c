@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Watches the link state of this host's interfaces through liblcache, with
  * the running kernel as its peers.
  *

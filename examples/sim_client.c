@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A client of liblcache whose peers are the simulated switch.  It loads
  * the switch's default leaf (one call: the switch starts empty), starts
  * the cache, and asks what only real peers can answer.  It prints the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interface-entry blocks the library holds, known exactly: the harness
 // stands in for the memory tracker's allocation and release (the library
 // reaches them through the dynamic linker, so the program's own

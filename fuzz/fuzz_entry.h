@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two entry points libFuzzer calls; replay_main.cc calls them too.
 #pragma once
 

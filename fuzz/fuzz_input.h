@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzzer's input, read front to back: an operation code, then that
 // operation's arguments.  Reading past the end yields zeros, so every
 // input is a complete program.

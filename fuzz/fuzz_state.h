@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the operations of one fuzz input share: the input, the simulated
 // switch answering the peer calls, and what the harness must remember to
 // judge the invariants after each operation.

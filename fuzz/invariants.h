@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Structural invariants of the cache's global object, checked from outside
 // the library.  The tables are walked chain by chain in their bucket
 // arrays, never through the hash-table service, so a check uses up no

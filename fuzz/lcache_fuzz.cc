@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stateful fuzzer of liblcache.  An input is a program: operation after
 // operation, each a code byte and its arguments (fuzz_input.h), run against
 // the cache in front of a small simulated leaf switch.  The operations call

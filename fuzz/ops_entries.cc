@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry lifecycle, refresh, flushes and the index-table operations.
 #include "fuzz_state.h"
 

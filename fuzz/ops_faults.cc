@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failure injection: peer functions, the memory tracker, the hash tables.
 #include "fuzz_state.h"
 #include "ht.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start and stop, the switches, the trace settings and the memory types.
 #include <cctype>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Changes to the simulated switch that reach the cache through no
 // notification, so what it holds goes stale.
 #include "fuzz_state.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Change notifications: raw records made of input bytes, and the records
 // the simulated switch sends about a change to its model (some of which
 // may be lost on the way).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attribute queries, identifier translations, private data and extensions.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The VLAN cache and the diagnostics.
 #include "fuzz_state.h"
 #include "vlan_mgr.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Change subscriptions: watches added and removed at random, by the
 // operations and by the watches' own callbacks, which also query the cache
 // and try the releases it must refuse them; operations bracketed as one.

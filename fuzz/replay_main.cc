@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs fuzz inputs through the harness without libFuzzer: every file named
 // on the command line, and every file of every directory named.  The seed
 // corpus replayed this way is a regression test on every build.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "watch_state.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watches an input registered, and the shadow: a copy of the if table
 // built from a full watch's events alone.  Whenever that watch has been
 // live since the cache was initialised, the shadow must hold exactly the

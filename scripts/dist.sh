@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The source tarball: the committed tree alone (no build/, nothing
 # untracked), under liblcache-<version>/.  Usage: dist.sh [OUT_DIR]
 set -euo pipefail

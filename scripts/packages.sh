@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Debian packages of a build tree, as a distribution would accept them.
 # cpack makes them; then what CPack 3.25 gets wrong is put right:
 #  - it calls ldconfig from postinst and postrm, where the ldconfig trigger

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The main job: builds the project and runs the simulated switch through the
 # cache (`lcache-sim run`), printing the cache's report and a summary.
 # Arguments are passed to `lcache-sim run` (see `lcache-sim run --help`).

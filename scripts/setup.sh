@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages the build and the tests need.  As root it
 # installs what is missing with apt; otherwise it names what to install.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything for both targets and the sanitizer build, and runs
 # every test; then fuzzes the cache for a minute and runs the native tests
 # under valgrind.  Exits nonzero on the first failure.

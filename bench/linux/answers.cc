@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "answers.h"
 
 #include <linux/if.h>

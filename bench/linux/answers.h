@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four answers a client asks first about an interface (is the link
 // up, its MTU, its MAC, its name), as each contender gives them and as the
 // kernel gives them in a link dump read here: the witness the rows check

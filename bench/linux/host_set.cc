@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host_set.h"
 
 #include <linux/if.h>

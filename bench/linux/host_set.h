@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One set of real veth pairs in a private network namespace, with every
 // contender of the Linux benchmarks opened over it: the cache over the
 // Linux peers with its notification bridge, libnl's cache manager and an

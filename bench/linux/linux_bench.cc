@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rows of one veth set: the same question (is the link up) about the
 // same interfaces, asked of every contender; the kernel's change stream
 // read by the cache's bridge and by libnl's cache manager; and how long

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux host benchmarks, registered one veth set at a time so that
 // each set is built once and every contender runs on it.  Per set, in this
 // order: the steady-state rows (queries, dispatch, staleness), then the

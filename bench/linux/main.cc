@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache against the kernel and libnl on real veth sets in a private
 // network namespace.  --sizes=64,1024 (or LCACHE_BENCH_SIZES) picks the
 // interface counts; where no namespace can be made the program says so in

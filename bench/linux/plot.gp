@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # ns per "is the link up" query against the number of veth pairs, for the
 # cache's hit and every other way of asking.
 #   gnuplot -e "datafile='linux.dat'; outfile='linux_query.png'" bench/linux/plot.gp

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # ms from nothing to every interface's first four answers (link state,
 # MTU, MAC, name) against the number of veth pairs, for each way of
 # starting.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Notifications lost for real, and the way back.  Both consumers' sockets
 // are shrunk to the kernel's smallest receive buffer, then the MTU of
 // every near end is changed, each change acknowledged: every notification

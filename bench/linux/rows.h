@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every row of the Linux benchmarks shares: the veth set it runs on,
 // how it fails, and the bridge's counters.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Requests this process sends, counted by a sendmsg and a sendto of the
 // program's own put in front of the C library's: how libnl's kernel round
 // trips are counted, since libnl keeps no such count.  Every request a

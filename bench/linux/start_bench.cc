@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // From nothing to the first answer about every interface of the set (is
 // the link up, its MTU, MAC and name): liblcache asked cold (each first
 // question reads the interface through), liblcache after one

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Every public header compiles alone, and included twice, as C99, C11 and
 # C17 and as C++11 to C++20, warning-free under strict warnings.
 # Usage: CC=... CXX=... CFLAGS=... CXXFLAGS=... check_headers.sh -I<dir>... -- HEADER...

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A shipped library's DT_NEEDED holds nothing but the libraries allowed to
 # it: a runtime dependency it does not use (the C++ runtime a C++ compiler
 # driver links by default, say) fails.  Usage: check_needed.sh LIBRARY ALLOWED...

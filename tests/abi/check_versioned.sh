@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Every name a library exports carries a symbol version, so a later release
 # can add names under a new node and old clients keep binding to theirs.
 # Usage: check_versioned.sh LIBRARY...

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # find_package(lcache) from the install tree, by component: the cache alone
 # (runtime, development) holds nothing of the simulator and offers no sim
 # component; with the simulator installed too, a client linked through

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The source tarball unpacks to the committed tree alone: one top directory
 # named for the version, every tracked file, and nothing else (no build
 # tree, no installed files).  Usage: check_dist.sh BUILD_DIR SOURCE_DIR

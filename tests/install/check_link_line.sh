@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build tree into a scratch prefix and builds a client with the
 # README's own link line, then runs it.  Usage: check_link_line.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail

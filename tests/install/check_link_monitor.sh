@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The link monitor example as a user builds it: installed, compiled with the
 # link line of docs/LINUX.md, then run against iproute2 in a network
 # namespace of its own (tests/linux/link_monitor_vs_ip.sh says what must

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Linux example as a user builds it: installed, compiled with the link
 # line of docs/LINUX.md, run in a network namespace of its own while a veth
 # pair there loses and regains its carrier.  It must print the kernel's

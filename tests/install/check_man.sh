@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The manual pages as installed (compressed): man renders lcache(3),
 # lcache_linux(3) and lcache-sim(1) without a warning, and lcache-sim(1) names every subcommand and option
 # the program's own help lists.  Usage: check_man.sh BUILD_DIR PROGRAM

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Debian packages as a distribution would take them: scripts/packages.sh
 # makes them; lintian finds nothing in any; runtime packages hold only
 # versioned libraries, development packages the headers, links, .pc and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The user's side of an installed liblcache, shared by the install tests.
 # Each function works in the directory it is given and fails the test (set
 # -e) on the first thing that does not hold.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A C11 client: the public header compiles as C, and a program linked
  * against the library and a peer library caches an interface. */
 #include <stdio.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The exported ABI of liblcache.so: exactly the names of exported_names.txt,
 # each under its version node (LCACHE_1.0 unless the line names another), the nine peer fallbacks are
 # exported functions, the library needs the

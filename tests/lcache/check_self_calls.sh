@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # liblcache calls its own functions directly: no lcache_* name is reached
 # through a PLT slot from inside the library, so a client that defines one
 # of those names changes what it calls, never what the library does.  The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A process whose peer libraries do not define the nine agg / dmap /
 // lifsvc / vlan / phyport functions: liblcache's own definitions answer 99
 // for every caller, the library's own calls included.

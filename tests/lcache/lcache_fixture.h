@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A test of the cache against a small simulated switch.  The switch answers
 // every peer call; the cache is initialised with the block the test gives;
 // traces and errors are captured; at the end the cache is cleaned up and

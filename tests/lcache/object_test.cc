@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache object: init, cleanup, disable / restore, the trace settings,
 // the memory-type table and the trace convention.
 #include <string>

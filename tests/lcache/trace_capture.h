@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Captures what the library hands to its trace and error sinks, and what
 // it writes to the event history.
 #pragma once

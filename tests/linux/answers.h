@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a client reads about an interface, from the cache and from the
 // kernel, and the check that the two agree.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each attribute the kernel can change answers the new value after the
 // change's notification is dispatched, from the cache (no kernel round trip)
 // and in agreement with a fresh kernel answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bridge's memory of which bond each member is in: a release must
 // still find the bond, and a removal must not disturb the other records.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification bridge's population rules, its overrun recovery, its
 // descriptor hygiene, the peers' answers where Linux has no counterpart or
 // no interface, and the optional kinds of link.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification bridge trusts only the kernel and never loses step:
 // messages larger than a dump's usual datagram are read whole, messages
 // from other senders change nothing, and a trace callback cannot re-enter

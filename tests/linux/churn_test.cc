@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Identity churn: interfaces renamed, re-created under their name, their
 // ifindex reused by another, moved to another namespace, enslaved and
 // released.  Whether the notifications are dispatched as they come or lost

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message framing: every length a datagram claims is checked before the
 // message is handed over, and nothing past a bad length ever is.
 #include <gtest/gtest.h>

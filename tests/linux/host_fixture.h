@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A test against the kernel: a private network namespace of its own, the
 // cache over the Linux peers, and the notification bridge open.  Skips,
 // saying why, where the namespace cannot be made.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # `lcache-sim host --watch`: every event line is well formed, the summary
 # counts exactly the lines printed by kind, updates say what changed or
 # went stale, and the workload's renames and deletions are heard; without

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # examples/link_monitor against iproute2, in a network namespace of its own:
 # a veth pair changes its MTU, carrier (from the peer end), admin state, MAC
 # and name, is deleted and re-created, while `ip -o monitor link` watches

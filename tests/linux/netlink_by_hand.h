@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Netlink spoken by the tests themselves, beside the code under test:
 // their own link requests to the kernel, and a sender that is not the
 // kernel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The request socket under the peers and LinkControl: whatever a request
 // leaves unread, or the kernel refuses, or another process sends, the next
 // request on the same socket reads the kernel's answer to it.

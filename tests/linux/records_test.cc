@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Notifications recorded from a kernel (listening on RTNLGRP_LINK while a
 // veth "port1", kernel ifindex 3, was brought up, lost carrier, took MTU
 // 1400, joined bridge "br0" (ifindex 4) and was deleted), read back and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A real overrun: with its receive buffer at the kernel's minimum, the
 // bridge's socket loses notifications to thousands of changes made while
 // nobody dispatches.  Each dispatch that meets the loss resynchronises once,

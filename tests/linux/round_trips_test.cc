@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the peers cost in kernel round trips: a cold entry reads each link
 // it needs once; while the bridge is open an answer is kept until the next
 // dispatch, and while it is closed every call asks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lcache_linux_sync: one dump gives every interface an entry that answers
 // without asking, and from then on a new interface gets its entry when the
 // kernel announces it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Change subscriptions fed by the kernel: each real change to a link gives
 // its cached entry exactly one event, with the values before and after it,
 // whether it arrives as a notification or, after lost notifications, from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hash table: chain handling under an identity and a single-bucket hash
 // (chains of one and of every entry), ht_lookup_u32 against ht_lookup, the
 // refusals, and the injected faults the cache's error paths are tested with.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform services: memory tracker counts and names, event-history
 // rings, bitsets and MAC text.
 #include <array>

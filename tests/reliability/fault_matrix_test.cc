@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Peer failures at every entry point.  Each probe is one entry point on a
 // small switch, cold (nothing cached) or warm (its interfaces cached and
 // flushed, so every kept attribute is fetched again); the fault is armed

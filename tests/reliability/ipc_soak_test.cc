@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A long run with the switch served in another process, as `lcache-sim run
 // --peers ipc` has it: each round asks the peers directly and through the
 // cache about every interface, flips one port's link with its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated switch's feeds drive the cache's watches: what the switch
 // sends about one change, handed over in process or after a round trip to
 // a switch server, gives a watcher one event per entry it changes, with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The model's numbering, keys and refusals, the leaf switch builder, and the
 // default model behind the default backend.  Port-channel membership and
 // the VLAN table show in the peers' answers (peers_test.cc).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notifications the simulated switch sends about each change.
 #include "sim/notifier.h"
 #include "sim_fixture.h"

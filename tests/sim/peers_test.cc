@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The peer services' answers through their extern "C" functions, their call
 // counters and injected faults.  A failed call leaves its outputs as they
 // were.  That each function is counted as itself and lives in the right

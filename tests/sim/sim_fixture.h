@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small switch with one interface of every kind, answering the peer
 // functions for the duration of a test.
 #pragma once

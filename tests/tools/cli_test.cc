@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Argument handling of lcache-sim: help is complete, and every misuse
 // stops with status 2 and a message naming what was wrong.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile and careless clients of `lcache-sim serve`, and hostile servers
 // of `lcache-sim run --peers ipc`: each case ends quickly with one clear
 // line, and the server stays up for the next client.

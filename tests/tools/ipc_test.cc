@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The switch served over IPC answers exactly as the switch in process: the
 // same seed gives the same counters and the same answers.  A standalone
 // server serves its clients one after another, killed ones too, until it

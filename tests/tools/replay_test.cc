@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays: every example scenario traces exactly as its expected output,
 // in both peer modes; a bad line stops the replay with file:line and
 // status 2, leaving no process running.

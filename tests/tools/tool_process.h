@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running the built lcache-sim from a test: under the emulator when the
 // tests are cross-compiled, with its output captured.
 #pragma once

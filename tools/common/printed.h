@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // printf formatting into a std::string, for the tools' text output.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The attribute profiles: what three typical clients keep and flush.
 #include "cache_settings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The attribute block a client hands to lcache_init, chosen by a named
 // profile and adjusted mask by mask.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Change events as text.
 #include "change_text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache's change events as a scenario's trace shows them, one line
 // each:
 //   added iod 1 ifindex 0x1a001001

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting a run's change events.
 #include "event_count.h"
 

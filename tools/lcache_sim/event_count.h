@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache's change events of a run, counted by kind through a watch on
 // every attribute.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `lcache-sim host`: the same job on the Linux kernel's own interfaces.  A
 // process has one set of peers, and this one links the simulation's, so the
 // host run is the program lcache-sim-host, found beside this one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lcache-sim: a simulated switch driven through liblcache.
 //
 //   lcache-sim run [options]     a leaf switch served through the cache under

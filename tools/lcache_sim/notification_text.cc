@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "notification_text.h"
 
 #include <cstdio>

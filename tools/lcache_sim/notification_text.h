@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Notifications as a scenario's trace shows them.
 #pragma once
 

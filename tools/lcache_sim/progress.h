@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A progress bar for long runs, drawn on standard error when that is a
 // terminal, and only once a run has taken long enough to want one; standard
 // output stays the report's.

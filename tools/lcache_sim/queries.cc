@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The query table: each cached entry point beside its uncached equivalent.
 #include "queries.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every query a client asks the cache, each paired with the peer call(s) a
 // client without the cache makes instead.  Both answers are reduced to
 // what the client acts on, so that they compare equal when they mean the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scenario interpreter: reading the file, the commands, the output.
 #include "replay.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `lcache-sim replay FILE`: a scenario, one command per line, carried out
 // on a simulated switch and the cache, with a trace on standard output:
 // each command echoed after "> ", what it did indented below it, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scenario commands that start, query, flush and print the cache.
 #include <cstdio>
 #include <optional>

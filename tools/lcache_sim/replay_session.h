@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scenario interpreter's state and commands (see replay.h), shared by
 // the files that carry them out: replay.cc (reading the file, output),
 // replay_switch.cc (the switch and its notifications), replay_cache.cc

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scenario commands that build and change the switch, and hand its
 // notifications to the cache.
 #include <cstdio>

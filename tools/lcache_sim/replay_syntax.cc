@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "replay_syntax.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The words and values of the scenario language (see replay.h).
 #pragma once
 

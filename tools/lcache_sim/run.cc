@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run: every stretch of queries between two events is asked twice,
 // first of the peers directly (the answers a client without the cache
 // gets, and their cost), then of the cache; the answers must agree.  Then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `lcache-sim run`: a simulated switch driven through the cache.
 #pragma once
 

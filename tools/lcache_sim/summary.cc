@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printing what a run measured.
 #include "summary.h"
 

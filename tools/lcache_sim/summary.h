@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a run measured, and its summary as text or as JSON.
 #pragma once
 

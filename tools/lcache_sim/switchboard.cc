@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The switch in this process, or in a server process.
 #include "switchboard.h"
 

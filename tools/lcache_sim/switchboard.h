@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The switch a run or a replay drives, owned as the operating system owns
 // it: its model, which the tool reads to plan changes and to name
 // interfaces, and the changes made to it, each answered with the

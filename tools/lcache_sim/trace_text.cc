@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A printf of its own: each conversion is formatted by snprintf, except
 // the addresses, which are named.
 #include "trace_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache's traces as text that two runs print alike.  The cache's
 // formats print the addresses of its entries and tables; those differ from
 // run to run, so they are shown as what they point at instead:

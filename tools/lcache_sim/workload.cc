@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Planning the stream: which interface, which query, which change.
 #include "workload.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seeded workload: queries skewed towards a hot set of interfaces, as
 // real clients ask about the ports they forward on, with model changes and
 // flushes at fixed intervals.  The same seed and switch give the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The changes the workload makes to the kernel, chosen at random by
 // weight, and what shows that each one reached the cache.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `lcache-sim host --watch`: one watch on every bit, one line per event as
 // the cache delivers it, and the events counted by kind for the summary.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host_queries.h"
 
 #include <net/if.h>

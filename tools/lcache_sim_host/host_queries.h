@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The questions `lcache-sim host` asks about an interface, each both ways:
 // through the cache and straight from the Linux peers.  Answers are
 // compared as text, so names and MACs compare like numbers do.

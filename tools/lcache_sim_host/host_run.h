@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `lcache-sim host`: the cache over the Linux peers on a real kernel, under
 // a seeded workload of queries and real changes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host_summary.h"
 
 #include <nlohmann/json.hpp>

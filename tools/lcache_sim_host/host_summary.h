@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The summary of `lcache-sim host`, as text or as JSON.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host_world.h"
 
 #include <net/if.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interfaces `lcache-sim host` works on: N veth pairs in a private
 // network namespace, the near ends (first named "ethN") watched through the
 // cache, the far ends ("peerN") used to take their carrier away, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lcache-sim-host (run as `lcache-sim host`): liblcache over the Linux
 // peers in a private network namespace, under a seeded workload of queries
 // and real kernel changes; every answer about a changed interface is

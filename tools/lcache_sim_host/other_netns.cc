@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "other_netns.h"
 
 #include <fcntl.h>

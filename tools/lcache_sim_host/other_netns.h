@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Another network namespace, fresh and empty, for interfaces that leave
 // the one the cache watches.
 #pragma once

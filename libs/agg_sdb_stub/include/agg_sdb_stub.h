@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Stub of the port-channel manager's shared database.  It is what a process
  * gets when the port-channel manager itself is not linked: agg_get_pc_info

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stub's answer: no port-channel database here.  The caller's record is
 // left as it was, like every failed peer call.
 #include "agg_sdb_stub.h"

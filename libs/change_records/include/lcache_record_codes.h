@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state codes of the cache's change records, named once for every
 // sender: the simulated switch and the Linux notification bridge.  Plain
 // constants without the cache's header, so the simulation's notifications

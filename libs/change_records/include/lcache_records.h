@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache's change records built from plain values: the one encoding the
 // simulated switch and the Linux notification bridge share.  Each builder
 // fills the fields the cache reads and leaves the rest zero.

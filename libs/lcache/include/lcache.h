@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * liblcache: an in-process, read-through cache of interface and VLAN
  * attributes.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * liblcache, second part: the global object, the entry layout, the index
  * tables and their callbacks, calls on one entry, and the printers.

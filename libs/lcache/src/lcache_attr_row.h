@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shape of an attribute row, and what every path does with one: where
 // an answer lands in the entry, when a fetched answer is final, and how a
 // store is counted.  The rows themselves are in lcache_attrs.h.

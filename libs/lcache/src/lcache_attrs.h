@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every cached attribute of an interface, one row each: its bit, its
 // statistics row, the gate of its queries, where the entry keeps it, who
 // answers for it, and when the refresh's and a query's answers are final.

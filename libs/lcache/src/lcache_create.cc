@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finding an interface entry by any of its four keys, and creating it on a
 // miss: allocate, join the if table, join the iod table (evicting a stale
 // holder of the iod), then let the refresh fill every kept attribute.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry lookup and creation, for the library's own callers.
 #pragma once
 

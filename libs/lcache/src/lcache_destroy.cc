@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tearing an entry down: out of the lif, pi and iod tables first, so that
 // leaving the if table last releases it.
 #include "lcache_destroy.h"

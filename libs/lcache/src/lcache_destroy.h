@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Teardown, for the library's own callers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interface-entry memory.
 #include <cstring>
 

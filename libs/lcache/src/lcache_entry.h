@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interface-entry memory: every entry is one block of the memory tracker.
 #pragma once
 

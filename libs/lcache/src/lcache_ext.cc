@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Private data and the four extension slots.  One slot can be filled three
 // ways: the refresh (conversion callback with the slot's owner key), the
 // getter (the interface manager's extension value, caller's key) and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's own definitions of nine peer-service functions.  Each
 // answers 99 and touches nothing.  They are exported with default
 // visibility and the library calls them through the PLT, so a peer library

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Invalidation: a flush marks attributes dirty so the next use fetches
 // them again; it never throws a value away.
 #include "lcache_flush.h"

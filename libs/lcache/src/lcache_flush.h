@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Flush options: which mask of the attribute block a flush applies.
 #pragma once
 

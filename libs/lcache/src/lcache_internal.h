@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared internals of liblcache: the trace convention, counters and small
 // helpers every unit uses.  Nothing here is exported.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three keys that hold an entry besides its ifindex, one row each: the
 // table (its bit, the entry's key field), the statistics row, the peer
 // that maps an ifindex to the key, and what a translation does when it

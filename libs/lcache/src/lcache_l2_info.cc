@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The layer-2 summary of a port in one call.
 #include "dmap.h"
 #include "lcache_key_attrs.h"

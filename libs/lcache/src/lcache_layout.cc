@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compile-time checks of the records whose layout other components rely
 // on: the change records on every target, the entries on the 32-bit
 // platform the sizes are specified for.

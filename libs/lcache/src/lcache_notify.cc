@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Physical, L2, L3 and L3-parameter change notifications: store what the
 // record says, refetch what it says changed, and create or remove entries
 // as the interface comes and goes.

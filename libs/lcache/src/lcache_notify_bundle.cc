@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bundle (port-channel), first-operational-member, switchport and VLAN
 // change notifications.
 #include "lcache_create.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The global cache object, its attribute block and lifecycle: init,
 // cleanup, disable and restore, the trace settings and the memory types.
 #include <cstring>

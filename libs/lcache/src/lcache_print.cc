@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printing one entry, one table or all the interface tables.  Every line
 // is an info trace, so it reaches the client's sink and the event history.
 #include "lcache_tables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attribute queries: drop-in replacements for the interface manager's own
 // queries.  A clean cached attribute is answered from the entry; a closed
 // gate or a missing entry passes the question to the peer; a dirty

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The attribute queries, for the library's own callers: a notification or
 // a summary that asks through the cache counts its hits and misses as a
 // client's query would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry refresh: for every dirty attribute, ask the service that owns
 // it, store the answer and, where the answer is usable, clear the bit.  It
 // is the one place a whole entry is filled, and the one place an entry

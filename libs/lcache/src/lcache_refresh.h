@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry refresh and the peer requests it shares with the queries.
 #pragma once
 

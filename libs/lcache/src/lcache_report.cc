@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The global report (masks, counters, per-attribute hits / misses /
 // updates), the hash-table statistics and the two dumps.  Each format is
 // one trace: a sink that writes fragments one after the other shows the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Who answers a query: the cached entry or the peer.  Every query of an
 // interface attribute counts its one hit or miss here.
 #pragma once

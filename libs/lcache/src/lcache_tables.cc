@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Membership of an interface entry in the four index tables, and the key
 // callbacks the tables were created with.
 #include "lcache_tables.h"

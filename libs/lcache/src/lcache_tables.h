@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four interface index tables, described once.  Each table is a
 // TableDesc; one insert and one keyed delete serve all of them, behind the
 // exported lcache_<table>_{insert,delete}_entry names.

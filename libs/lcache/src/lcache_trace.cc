@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace convention's formatting half: error text and event-history
 // records.  Everything is formatted into fixed buffers; nothing allocates.
 #include <cstdarg>

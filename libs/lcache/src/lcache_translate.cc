@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Identifier translations between ifindex, iod, port index and LIF, and the
 // port-channel and port-mode facts of an interface.  A translation whose
 // key attribute is dirty runs the whole refresh first: a stale key would

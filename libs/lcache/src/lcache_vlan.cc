@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The VLAN cache: bridge domain, flood index and private-VLAN primary per
 // VLAN, kept in vlan_table.  Unlike the interface cache, a VLAN entry's
 // dirty word is assigned whole (at creation, refresh, flush and update).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the owners of a VLAN's attributes are asked, by the refresh and by
 // the queries.  A failed call is traced (info) with the caller's numbered
 // message; the value it left in the entry stays.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three cached attributes of a VLAN, one row each: its bit, the
 // statistics rows of its query and of the refresh, and how its owners are
 // asked.  A fetch writes the peers' answers straight into the entry and

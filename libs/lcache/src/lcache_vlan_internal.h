@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the rest of the library needs from the VLAN cache unit.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // VLAN queries: bridge domain, private-VLAN primary and flood index.  Each
 // answers from the VLAN entry while its bit is clean, refetches a dirty
 // one, and asks the peers directly when the attribute is not kept or no

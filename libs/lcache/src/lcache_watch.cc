@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Change subscriptions: the watches, the journal of the operation in
 // progress, and the delivery of one event per changed entry when the
 // outermost operation ends.

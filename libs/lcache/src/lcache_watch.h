@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the rest of the library tells the change subscriptions: an entry
 // is about to change, was created, or is about to be released; and where
 // an operation ends, so its events can go out.  Without a watch every

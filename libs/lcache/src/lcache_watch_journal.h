@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The journal of one operation: for each entry it changed, the values the
 // entry had when the operation first touched it.  Records are appended in
 // the order entries are first touched and delivered in that order; a

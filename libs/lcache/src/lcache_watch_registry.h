@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The watches of one kind (interface or VLAN): handle, mask, callback.
 // A watch removed while events are being delivered is only marked, so the
 // delivery loop never loses its place; the array is compacted afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "apply.h"
 
 #include <linux/if.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One kernel link message, applied to the cache the way a notification is.
 #pragma once
 

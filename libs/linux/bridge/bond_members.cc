@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bond_members.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bond each enslaved link belongs to, as the notifications said last.
 // A member leaving its bond is announced without the bond's name, so the
 // bridge remembers it to refresh the bond's first operational member.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification bridge: the kernel's link notifications, read from a
 // socket joined to RTNLGRP_LINK, become the cache's change records.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the notification bridge keeps between calls.
 #pragma once
 

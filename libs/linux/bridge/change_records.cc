@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "change_records.h"
 
 #include "numbering.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache's change records for what one link notification says, built by
 // the records every sender shares (lcache_records.h).
 #pragma once

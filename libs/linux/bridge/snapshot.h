@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cache brought in line with one dump of every link (and one of the
 // bridge VLANs): how the bridge starts warm and how it recovers from lost
 // notifications without dropping what is still true.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link_control.h"
 
 #include <linux/if.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Changes to the kernel's links over rtnetlink, each acknowledged by the
 // kernel before the call returns: what the tests, the benchmarks and the
 // host job do to the interfaces the cache watches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "netns.h"
 
 #include <net/if.h>

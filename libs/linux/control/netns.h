@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A private network namespace for a test, a benchmark or the host job.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * liblcache_linux: the peer services of liblcache answered by the running
  * Linux kernel over rtnetlink, and a notification bridge that keeps the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libmnl's attribute walks with a lambda as the callback.
 #pragma once
 

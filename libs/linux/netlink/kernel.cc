@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel.h"
 
 #include <linux/if_bridge.h>

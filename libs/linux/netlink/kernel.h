@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Questions to the kernel: one rtnetlink request and its answer each, on a
 // request socket of their own that opens on first use and is replaced
 // whenever a request fails half-way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link_info.h"
 
 #include <libmnl/libmnl.h>

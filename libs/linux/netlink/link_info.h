@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One interface as an RTM_NEWLINK message describes it: the facts the peers
 // answer from, read out of the kernel's answer or notification.
 #pragma once

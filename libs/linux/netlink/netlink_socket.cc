@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "netlink_socket.h"
 
 #include <linux/rtnetlink.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A NETLINK_ROUTE socket through libmnl: requests with their answers, or a
 // subscription to the kernel's notification groups.
 //

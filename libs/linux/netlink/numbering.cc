@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "numbering.h"
 
 #include <linux/if_arp.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the kernel's interfaces are numbered for the cache.
 //
 //   iod      the kernel ifindex.

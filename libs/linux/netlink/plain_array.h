@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A growable array of plain records on malloc storage: running out of
 // memory is an answer (false), never an abort, since the library is built
 // without exceptions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one agreement between the notification bridge and the peers: what
 // the peers may answer from instead of asking the kernel.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link_source.h"
 
 #include <linux/if_bridge.h>

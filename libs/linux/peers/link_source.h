@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the peers find a link: a message the bridge holds, an answer kept
 // since the last dispatch, or a fresh question to the kernel (held_links.h
 // says when each may be used).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lookups every peer function starts from.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interface manager, answered by the kernel.  Every answer is a fresh
 // RTM_GETLINK of the iod's link (kernel.h); what Linux has no counterpart
 // for is answered without asking.

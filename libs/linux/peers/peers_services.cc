@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The other peer services a Linux host answers: classification, slice,
 // port-channels (bonds and teams), the index mapper, the LIF manager,
 // routing contexts (VRFs), the VLAN manager (VLAN-filtering bridges) and

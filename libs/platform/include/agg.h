@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Port-channel manager contract. */
 #ifndef AGG_H
 #define AGG_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Index mapper contract: port indexes are source indexes (si) on the way in
  * and destination indexes (di) on the way out. */
 #ifndef DMAP_H

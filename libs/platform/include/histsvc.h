@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Event-history log: a bounded ring of binary records per identifier,
  * kept in memory so the last events of a component survive for post-mortem

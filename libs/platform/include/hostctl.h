@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* System manager contract. */
 #ifndef HOSTCTL_H
 #define HOSTCTL_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Intrusive chained hash table.
  *

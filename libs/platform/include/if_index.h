@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Interface-index classification contract. */
 #ifndef IF_INDEX_H
 #define IF_INDEX_H

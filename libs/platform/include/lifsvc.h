@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* LIF table manager contract. */
 #ifndef LIFSVC_H
 #define LIFSVC_H

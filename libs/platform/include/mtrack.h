@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Memory tracker: every block is allocated under a (component identifier,
  * memory type) pair, and the tracker keeps live and cumulative counts per

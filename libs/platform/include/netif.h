@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Interface manager contract.  Every call is synchronous.  "status" results
  * are 0 for success; booleans are nonzero for true (a caller that needs a

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Declaration helpers for the peer services' contracts. */
 #ifndef PEER_API_H
 #define PEER_API_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Ethernet port manager contract. */
 #ifndef PHYPORT_H
 #define PHYPORT_H

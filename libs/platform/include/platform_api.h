@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Export marker and C/C++ helpers shared by the platform's headers. */
 #ifndef PLATFORM_API_H
 #define PLATFORM_API_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Small facilities of the operating system's support library. */
 #ifndef PLATFORM_UTIL_H
 #define PLATFORM_UTIL_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Routing-context service contract. */
 #ifndef RTCTX_H
 #define RTCTX_H

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* VLAN manager contract. */
 #ifndef VLAN_MGR_H
 #define VLAN_MGR_H

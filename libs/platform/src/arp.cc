@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MAC address text.
 #include "platform_util.h"
 

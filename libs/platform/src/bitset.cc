@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bitsets as arrays of 32-bit words.
 #include "platform_util.h"
 

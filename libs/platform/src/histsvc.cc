@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Event history.  A ring costs HISTSVC_RING_RECORDS full records, so one is
 // allocated only when its identifier first logs, and given back on clear.
 #include "histsvc.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Intrusive chained hash table with hlist links.  Entries carry their own
 // links, so the table allocates only its bucket array, once, at ht_init.
 #include "ht.h"

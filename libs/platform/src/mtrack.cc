@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Memory tracker.  Each block starts with a header naming its (id, type)
 // pair and size, so mtrack_free can settle the counts without a lookup
 // table of live blocks.

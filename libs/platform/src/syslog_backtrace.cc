@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Backtraces to the system log.  Called on paths that are already going
 // wrong, so it must cope with a failing allocator: frames are printed as
 // bare addresses when backtrace_symbols cannot allocate.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A change to the simulated switch as plain data: what a client sends to a
 // switch served in another process (sim/ipc_client.h), and what that
 // process, or a client changing its own model, applies with apply_change.

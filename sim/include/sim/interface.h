@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the simulated switch knows about one interface and one VLAN: plain
 // records, read freely, changed only through sim::Switch so its indexes
 // stay consistent.

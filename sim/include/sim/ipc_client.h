@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The client's side of a switch served in another process: a connection
 // that controls the served switch, and a PeerBackend whose every call is
 // one request and one answer over that connection, as peer services are

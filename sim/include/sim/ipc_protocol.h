@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wire format between a client and a switch served in another process
 // (sim/ipc_client.h, sim/ipc_server.h), over a Unix stream socket.
 //

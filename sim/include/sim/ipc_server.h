@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated switch as a server process: a model of its own for each
 // client, changed and rebuilt on request, answering every peer call from a
 // ModelBackend.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A uniqueness index: which object holds each key (an iod, a LIF, a name,
 // a bridge domain...), refusing to let a second object take one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hands the simulation's notifications (sim/notifier.h) to liblcache: each
 // one encoded in the cache's change record and passed to the lcache_update_*
 // entry point a client's notification handler calls.  Header-only: libsim

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A typical leaf switch, the starting point of tools and tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The peer services answered from a sim::Switch.
 #pragma once
 

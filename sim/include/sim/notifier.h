@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operating system's side of the cache's change notifications.  A
 // Notifier changes the model through sim::Switch and answers with the
 // notifications a real switch sends about that change, in sending order: a

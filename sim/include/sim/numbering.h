@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the simulated switch numbers its interfaces.
 //
 // ifindex: the type code in the top byte, a per-kind number below it, so an

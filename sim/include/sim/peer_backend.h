@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The peer services as one C++ interface: one virtual per peer function
 // (sim/peer_fn.h), named after it, with plain-data arguments and answers so
 // that a backend may live in another process.  The extern "C" peer functions translate

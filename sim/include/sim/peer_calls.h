@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Call counters and fault injection of the extern "C" peer functions.  Each
 // call is counted, then answered by an armed fault if there is one, else by
 // the active backend.  Safe to use from any thread.

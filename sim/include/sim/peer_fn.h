@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every peer function the simulation answers, declared once.  The enum and
 // names below, the backend interface (sim/peer_backend.h) and its
 // overrides, the remote backend's requests, the server's dispatch and the

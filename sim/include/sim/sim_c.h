@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The simulated switch for C programs: one call loads a typical leaf
  * switch as the model every peer function answers from. */
 #ifndef SIM_SIM_C_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failure statuses of the simulated peer services (0 is success).
 #pragma once
 

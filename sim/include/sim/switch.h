@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated switch: an in-memory model of every interface and VLAN the
 // peer services would report on.  Numbering: see sim/numbering.h.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Vocabulary of the simulated switch: interface type codes, identifier
 // sentinels, encapsulations, port and VLAN modes.
 #pragma once

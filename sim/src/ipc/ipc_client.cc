@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Peer calls and control requests sent to a switch server.
 #include "sim/ipc_client.h"
 

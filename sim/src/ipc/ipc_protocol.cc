@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoding of the switch server's requests and answers, and framed I/O.
 #include "sim/ipc_protocol.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The switch server: requests in, answers out, one client at a time.
 #include "sim/ipc_server.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Applying a change given as plain data.
 #include "sim/change.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kind_defaults.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The attributes an interface of each kind starts with.
 #pragma once
 

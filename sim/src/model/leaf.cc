@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/leaf.h"
 
 #include <string>

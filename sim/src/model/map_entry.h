@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entries of the model's maps by key: a missing one is nullptr, or the
 // caller's error where the caller needs it to exist.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the switch tells its clients about each change to the model.
 #include "sim/notifier.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Port-channel membership.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Creating, removing, finding and renumbering interfaces.
 #include <algorithm>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Changing an interface's state and attributes.
 #include <string>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The VLAN table: bridge domains, flood indexes, private-VLAN primaries.
 #include <algorithm>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process-wide default model and the backend peer calls go to.
 #include <atomic>
 

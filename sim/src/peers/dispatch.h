@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How every extern "C" peer function runs: count the call, answer with an
 // armed fault if there is one, else ask the active backend.  Nothing
 // escapes: a failure inside the simulation becomes status::internal (or a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interface manager's answers, read from the model.
 #include "sim/model_backend.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The other peer services' answers, read from the model.
 #include "sim/model_backend.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/peer_calls.h"
 
 #include <array>

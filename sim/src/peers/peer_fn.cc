@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/peer_fn.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The peer functions of libsim: those of the list (sim/peer_fn.h) with a
 // plain value or one output, and below them those that translate records
 // and buffers.  (The functions liblcache has fallbacks for live in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The peer functions liblcache carries fallbacks for.  They make up
 // libsim_peers so that a process chooses, by linking it ahead of liblcache
 // or not, whether the cache reaches the simulation or its own fallbacks.

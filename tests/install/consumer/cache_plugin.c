@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A plugin that starts the cache for the process loading it, which
  * supplies the peer services. */
 #include "lcache.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A trace or error callback that calls back into the cache while an entry
 // is being refreshed.  Whatever could release that entry, or the tables,
 // is refused until the callback returns; under AddressSanitizer a read of

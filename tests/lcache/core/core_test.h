@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the suites of the cache core share: a view of the index tables.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An entry's life: created by any of its four keys, held by the index
 // tables with a reference count, torn down lif, pi, iod then if.
 #include <cerrno>

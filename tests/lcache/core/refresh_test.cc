@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Marking attributes stale and fetching them again: the flushes, the
 // refresh and the moves of an entry within the pi and lif tables.  Traces
 // and errors are golden text in the simulated switch's numbering: Ethernet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The diagnostics, compared with golden text: one entry, the table walks,
 // the global report (global_report.txt) and the dumps.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The switch changes, sends what it sends, the cache is handed all of it:
 // afterwards the cache's answers agree with the model, and with entries
 // kept in place (l3_track 0) none of them needs the interface manager.

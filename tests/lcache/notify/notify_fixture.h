@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The change-notification tests: a cache over a small switch with one
 // interface of each type the notifications treat apart, and the attributes
 // a notification can leave fresh.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which notifications create and remove entries, what they trace, and what
 // a record about nothing the cache knows or for a disabled cache gets.
 #include "mtrack.h"

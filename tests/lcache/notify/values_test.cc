@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a notification stores, what it leaves fresh, and the rules that
 // depend on the interface type (5, 9, 22, 24).
 #include <tuple>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Change subscriptions: which operations give which events, with what
 // before and after, and what a callback may do.
 #include <cerrno>

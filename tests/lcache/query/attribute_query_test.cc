@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The attribute queries: the gate, the entry, the dirty bit and the counters
 // they share, then each member's own rule.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four extension slots and the private data behind slot 0.
 #include "query_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A NULL where an answer should go is refused with the function's own
 // failure result before anything else happens, whether the answer is
 // cached or not: no peer is asked, nothing is created.

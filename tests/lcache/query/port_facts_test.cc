@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Port-channel members, the port mode and the layer-2 summary of a port.
 #include <vector>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the query suites: a switch with one access port, a way to get
 // an interface cached, and counter deltas.
 #pragma once

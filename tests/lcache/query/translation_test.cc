@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The six identifier translations.
 #include "query_fixture.h"
 

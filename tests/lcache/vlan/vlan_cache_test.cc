@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The VLAN cache against the simulated switch: the refresh, flushes, the
 // queries on their cached and direct paths, and the failures of memory,
 // table and peers.
