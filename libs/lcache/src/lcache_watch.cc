@@ -121,49 +121,38 @@ Delivery judge(const Change<Entry> &c, const Entry &after, uint32_t event_bits) 
     return {LCACHE_CHANGE_UPDATED, changed, stale};
 }
 
-template <class Watches, class Event> void tell(Watches &watches, const Event &event) {
+// What differs between the two kinds of event: the bits they carry, who
+// hears them, and how the record names its entry.
+lcache_change_t make_event(const Delivery &d, const lcache_if_entry_t &named,
+                           const lcache_if_entry_t *before, const lcache_if_entry_t *after) {
+    return {d.event, named.iod, named.if_index, d.changed, d.stale, before, after};
+}
+lcache_vlan_change_t make_event(const Delivery &d, const lcache_vlan_entry_t &named,
+                                const lcache_vlan_entry_t *before,
+                                const lcache_vlan_entry_t *after) {
+    return {d.event, named.vlan, d.changed, d.stale, before, after};
+}
+auto &watches_of(const lcache_if_entry_t &) { return if_watches; }
+auto &watches_of(const lcache_vlan_entry_t &) { return vlan_watches; }
+constexpr uint32_t event_bits(const lcache_if_entry_t &) { return kIfEventBits; }
+constexpr uint32_t event_bits(const lcache_vlan_entry_t &) { return kVlanCacheBits; }
+
+// One record's event, to every watch it concerns.  `after` is a copy: a
+// callback may change the live entry while later watches hear this event.
+template <class Entry> void deliver(const Change<Entry> &c) {
+    if (c.added && c.released)
+        return;
+    Entry after{};
+    if (c.live)
+        after = *c.live;
+    const Delivery d = judge(c, after, event_bits(after));
+    if (!d.event)
+        return;
+    const auto event = make_event(d, c.released ? c.before : after, c.added ? nullptr : &c.before,
+                                  c.released ? nullptr : &after);
     const CallbackScope in_callback;
-    const bool to_all = event.event != LCACHE_CHANGE_UPDATED;
-    watches.tell(event, event.changed | event.stale, to_all);
-}
-
-void deliver(const Change<lcache_if_entry_t> &c) {
-    if (c.added && c.released)
-        return;
-    lcache_if_entry_t after{};
-    if (c.live)
-        after = *c.live;
-    const Delivery d = judge(c, after, kIfEventBits);
-    if (!d.event)
-        return;
-    const lcache_if_entry_t &named = c.released ? c.before : after;
-    lcache_change_t event{d.event,
-                          named.iod,
-                          named.if_index,
-                          d.changed,
-                          d.stale,
-                          c.added ? nullptr : &c.before,
-                          c.released ? nullptr : &after};
-    tell(if_watches, event);
-}
-
-void deliver(const Change<lcache_vlan_entry_t> &c) {
-    if (c.added && c.released)
-        return;
-    lcache_vlan_entry_t after{};
-    if (c.live)
-        after = *c.live;
-    const Delivery d = judge(c, after, kVlanCacheBits);
-    if (!d.event)
-        return;
-    const lcache_vlan_entry_t &named = c.released ? c.before : after;
-    lcache_vlan_change_t event{d.event,
-                               named.vlan,
-                               d.changed,
-                               d.stale,
-                               c.added ? nullptr : &c.before,
-                               c.released ? nullptr : &after};
-    tell(vlan_watches, event);
+    const bool to_all = d.event != LCACHE_CHANGE_UPDATED;
+    watches_of(after).tell(event, d.changed | d.stale, to_all);
 }
 
 template <class Entry> void finish(Journal<Entry> &journal, uint32_t capacity) {
