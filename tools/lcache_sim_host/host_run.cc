@@ -84,6 +84,7 @@ class Runner {
         : options_(options), result_(result), rng_(options.seed) {}
 
     bool setup(std::string &why);
+    bool in_namespace() const { return world_.in_namespace(); }
     // False with the reason when the kernel refused a change or the bridge
     // failed.
     bool run(std::string &why);
@@ -399,13 +400,14 @@ void Runner::finish() {
 
 } // namespace
 
-bool run_host(const HostOptions &options, HostResult &result, std::string &why) {
+HostOutcome run_host(const HostOptions &options, HostResult &result, std::string &why) {
+    result.seed = options.seed;
     Runner runner(options, result);
     if (!runner.setup(why))
-        return false;
+        return runner.in_namespace() ? HostOutcome::failed : HostOutcome::no_namespace;
     bool ran = runner.run(why);
     runner.finish();
-    return ran;
+    return ran ? HostOutcome::ran : HostOutcome::failed;
 }
 
 } // namespace lchost
