@@ -191,6 +191,45 @@ std::vector<Misuse> bad_numbers() {
 INSTANTIATE_TEST_SUITE_P(Numbers, LcacheSimMisuse, ::testing::ValuesIn(bad_numbers()),
                          [](const auto &misuse) { return misuse.param.name; });
 
+// Output that cannot be written fails the run: a full disk is not success.
+TEST(LcacheSimCli, OutputThatCannotBeWrittenFailsWithOneLine) {
+    const std::vector<std::string> kWriters[] = {
+        {"--version"},
+        {"run", "--help"},
+        {"run", "--queries", "100", "--json"},
+        {"run", "--queries", "100", "--no-report"},
+        {"replay", examples_dir() + "/link-flap.scn"},
+        {"host", "--version"}};
+    for (const std::vector<std::string> &args : kWriters) {
+        if (host_needs_native_exec(args))
+            continue;
+        const ToolRun run = run_tool(args, "/dev/full");
+        EXPECT_EQ(run.status, 1) << args.front();
+        EXPECT_THAT(run.err, ::testing::MatchesRegex("lcache-sim(-host)?: cannot write standard "
+                                                     "output: [^\\n]*\n"))
+            << args.front();
+    }
+}
+
+// The summary says which seed and version made it, so the run can be
+// repeated from its output alone: the same seed gives the same answers.
+TEST(LcacheSimCli, SummaryNamesItsSeedAndVersionAndTheSeedRepeatsTheRun) {
+    const std::string version = run_tool({"--version"}).out;
+    const ToolRun first = run_tool({"run", "--json", "--queries", "3000", "--seed", "0x4d"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const auto summary = nlohmann::json::parse(first.out);
+    EXPECT_EQ("lcache-sim " + summary["version"].get<std::string>() + "\n", version);
+    ASSERT_EQ(summary["seed"], 77);
+    const ToolRun again = run_tool({"run", "--json", "--queries", "3000", "--seed",
+                                    std::to_string(summary["seed"].get<uint64_t>())});
+    EXPECT_EQ(nlohmann::json::parse(again.out)["answer_digest"], summary["answer_digest"]);
+    const ToolRun other = run_tool({"run", "--json", "--queries", "3000", "--seed", "78"});
+    EXPECT_NE(nlohmann::json::parse(other.out)["answer_digest"], summary["answer_digest"]);
+    const ToolRun plain = run_tool({"run", "--no-report", "--queries", "100", "--seed", "77"});
+    EXPECT_THAT(plain.out, HasSubstr("seed 77:"));
+    EXPECT_THAT(plain.out, HasSubstr("version              " + summary["version"].get<std::string>()));
+}
+
 TEST(LcacheSimCli, RunSchedulesChangesAndFlushesBeforeTheLastQuery) {
     const ToolRun run = run_tool(
         {"run", "--json", "--queries", "2000", "--change-every", "100", "--flush-every", "500"});
