@@ -84,7 +84,8 @@ std::string summary_text(const HostResult &r) {
         out += changes_text(r);
     out += start_text(r.start);
     out += "\nHit ratio per family (answered without a kernel round trip)\n";
-    for (const char *family : families()) {
+    for (size_t f = 0; f < querycat::kFamilyCount; ++f) {
+        const char *family = querycat::family_name(static_cast<querycat::Family>(f));
         auto it = r.families.find(family);
         if (it == r.families.end())
             continue;
@@ -142,7 +143,8 @@ std::string summary_json(const HostResult &r) {
     j["start"]["ms"] = s.sync_ms + s.first_questions_ms;
     j["start"]["round_trips"] = s.sync_round_trips + s.first_questions_round_trips;
     j["start"]["entries"] = s.entries;
-    for (const char *family : families()) {
+    for (size_t f = 0; f < querycat::kFamilyCount; ++f) {
+        const char *family = querycat::family_name(static_cast<querycat::Family>(f));
         auto it = r.families.find(family);
         if (it != r.families.end())
             j["hit_ratio"][family] = ratio(it->second.hits, it->second.queries);
@@ -170,8 +172,8 @@ std::string summary_json(const HostResult &r) {
     j["interface_events"] = nullptr;
     if (r.events.watched)
         j["interface_events"] = {{"added", r.events.added},
-                       {"updated", r.events.updated},
-                       {"removed", r.events.removed}};
+                                 {"updated", r.events.updated},
+                                 {"removed", r.events.removed}};
     j["staleness_us"] = {{"median", percentile(r.staleness_us, 0.5)},
                          {"p99", percentile(r.staleness_us, 0.99)},
                          {"samples", r.staleness_us.size()}};
