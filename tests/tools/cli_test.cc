@@ -30,6 +30,9 @@ TEST(LcacheSimCli, VersionAndHelpNameWhatIsOffered) {
     const ToolRun version = run_tool({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_THAT(version.out, ::testing::MatchesRegex("lcache-sim [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+    const ToolRun of_run = run_tool({"run", "--version"});
+    EXPECT_EQ(of_run.status, 0);
+    EXPECT_EQ(of_run.out, version.out);
     if (!host_needs_native_exec({"host"})) {
         const ToolRun host = run_tool({"host", "--version"});
         EXPECT_EQ(host.status, 0);

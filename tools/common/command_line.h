@@ -67,7 +67,10 @@ inline bool unknown_subcommand(const CLI::App &app, int argc, char **argv, const
 }
 
 // The exit status once `app` has read the command line: none to go on.
-inline std::optional<int> parse(CLI::App &app, int argc, char **argv) {
+// Its subcommands take --version as well.
+inline std::optional<int> parse(CLI::App &app, int argc, char **argv, const char *program) {
+    for (CLI::App *sub : app.get_subcommands({}))
+        sub->set_version_flag("--version", version_line(program));
     try {
         app.parse(argc, argv);
         return std::nullopt;

@@ -220,7 +220,7 @@ int main(int argc, char **argv) {
     app.add_subcommand("host", lcsim::kHostDescription);
     if (tooluse::unknown_subcommand(app, argc, argv, kProgram))
         return tooluse::kExitMisuse;
-    if (const auto status = tooluse::parse(app, argc, argv))
+    if (const auto status = tooluse::parse(app, argc, argv, kProgram))
         return tooluse::finish(*status, kProgram);
     if (peers.mode() != PeerMode::ipc && !(run.socket.empty() && replay.socket.empty())) {
         std::fprintf(stderr, "lcache-sim: --socket needs --peers ipc\n");

@@ -83,7 +83,7 @@ int main(int argc, char **argv) {
     tooluse::one_line_errors(app, kProgram);
     lchost::HostOptions o;
     add_options(app, o);
-    if (const auto status = tooluse::parse(app, argc, argv))
+    if (const auto status = tooluse::parse(app, argc, argv, kProgram))
         return tooluse::finish(*status, kProgram);
     return tooluse::finish(run(o), kProgram);
 }
