@@ -23,7 +23,7 @@ bad=$(grep -Evx -- "$line" "$scratch/events" || true)
 [ -z "$bad" ] || fail "malformed event lines:
 $bad"
 count() { grep -c "^event $1 " "$scratch/events" || true; }
-counted() { grep -A4 '"events"' "$scratch/summary" | sed -n "s/.*\"$1\": \([0-9]*\).*/\1/p"; }
+counted() { grep -A4 '"interface_events"' "$scratch/summary" | sed -n "s/.*\"$1\": \([0-9]*\).*/\1/p"; }
 for kind in added updated removed; do
   [ "$(count $kind)" = "$(counted $kind)" ] ||
     fail "$(count $kind) $kind lines printed, the summary counts $(counted $kind)"
@@ -37,6 +37,6 @@ grep -Eq '^event updated .* changed ([a-z_0-9:>-]*,)*name(,|$| )' "$scratch/even
 heard=$(wc -l <"$scratch/events")
 
 run >"$scratch/summary" 2>"$scratch/events"
-grep -q '"events": null' "$scratch/summary" || fail "a run without --watch counted events"
+grep -q '"interface_events": null' "$scratch/summary" || fail "a run without --watch counted events"
 [ ! -s "$scratch/events" ] || fail "a run without --watch printed: $(head -3 "$scratch/events")"
 echo "$heard events, counted as printed"

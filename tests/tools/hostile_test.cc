@@ -253,7 +253,7 @@ TEST_F(ServedSwitch, TurnsASecondClientOrServerAwayAndServesTheNext) {
         EXPECT_EQ(first.ask(empty).code, kOk);
     }
     const ToolRun second_server = run_tool({"serve", "--socket", socket_});
-    EXPECT_EQ(second_server.status, 3);
+    EXPECT_EQ(second_server.status, 1);
     EXPECT_THAT(second_server.err, HasSubstr("another server is listening there"));
     expect_served();
     const ToolRun run = stop();
@@ -265,7 +265,7 @@ TEST(ServeSocketFile, NeverReplacesAnotherFile) {
     const TempDir dir;
     const std::string path = dir.file("notes.txt", "keep me\n");
     const ToolRun run = run_tool({"serve", "--socket", path});
-    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
               "lcache-sim: cannot listen on " + path + ": it exists and is not a socket\n");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}),
@@ -277,7 +277,7 @@ TEST(RunOverIpc, FailsWhenNothingListensAtItsSocket) {
     const TempDir dir;
     const std::string path = dir.path("nobody.sock");
     const ToolRun run = run_tool({"run", "--peers", "ipc", "--socket", path, "--queries", "100"});
-    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "lcache-sim: cannot connect to " + path + ": No such file or directory\n");
     EXPECT_EQ(run.out, "");
 }
@@ -312,7 +312,7 @@ TEST_P(BadServers, EndTheRunWithOneLine) {
     const ToolRun run = tool.wait();
     close(listener);
     EXPECT_LT(Clock::now() - start, kPatience);
-    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, std::string("lcache-sim: ") + GetParam().message + "\n");
     EXPECT_EQ(run.out, "");
 }

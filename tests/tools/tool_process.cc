@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tool_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -56,7 +57,7 @@ void read_some(int &fd, std::string &into) {
 
 std::string examples_dir() { return LCSIM_EXAMPLES; }
 
-ToolProcess::ToolProcess(const std::vector<std::string> &args) {
+ToolProcess::ToolProcess(const std::vector<std::string> &args, const char *out_file) {
     std::vector<std::string> words = emulator();
     words.push_back(LCSIM_PROGRAM);
     words.insert(words.end(), args.begin(), args.end());
@@ -70,7 +71,10 @@ ToolProcess::ToolProcess(const std::vector<std::string> &args) {
         throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (out_file)
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_file, O_WRONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, err[0]);
@@ -80,6 +84,10 @@ ToolProcess::ToolProcess(const std::vector<std::string> &args) {
     close(err[1]);
     out_ = out[0];
     err_ = err[0];
+    if (out_file) {
+        close(out_);
+        out_ = -1;
+    }
     if (failed != 0)
         throw std::runtime_error("cannot start " + words.front());
 }
@@ -123,7 +131,9 @@ std::optional<int> ToolProcess::wait_for_exit(std::chrono::milliseconds timeout)
 void ToolProcess::kill_now() { kill(pid_, SIGKILL); }
 void ToolProcess::stop() { kill(pid_, SIGTERM); }
 
-ToolRun run_tool(const std::vector<std::string> &args) { return ToolProcess(args).wait(); }
+ToolRun run_tool(const std::vector<std::string> &args, const char *out_file) {
+    return ToolProcess(args, out_file).wait();
+}
 
 std::vector<pid_t> processes_mentioning(const std::string &text) {
     std::vector<pid_t> found;

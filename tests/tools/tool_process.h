@@ -22,8 +22,9 @@ struct ToolRun {
 
 class ToolProcess {
   public:
-    // Starts lcache-sim with `args`.
-    explicit ToolProcess(const std::vector<std::string> &args);
+    // Starts lcache-sim with `args`; its standard output goes to `out_file`
+    // when given, and is captured otherwise.
+    explicit ToolProcess(const std::vector<std::string> &args, const char *out_file = nullptr);
     ToolProcess(const ToolProcess &) = delete;
     ToolProcess &operator=(const ToolProcess &) = delete;
     // Kills a process still running.
@@ -45,7 +46,7 @@ class ToolProcess {
 };
 
 // Runs lcache-sim with `args` to the end.
-ToolRun run_tool(const std::vector<std::string> &args);
+ToolRun run_tool(const std::vector<std::string> &args, const char *out_file = nullptr);
 
 // The processes whose command line holds `text`: an lcache-sim started
 // with it, and the server processes it forked (a zombie's is empty).

@@ -42,7 +42,7 @@ int run_host(char **argv) {
     }
     std::fprintf(stderr, "lcache-sim: cannot run lcache-sim-host: %s (it comes with liblcache_linux)\n",
                  std::strerror(error));
-    return kExitBadInput;
+    return tooluse::kExitMisuse;
 }
 
 } // namespace lcsim

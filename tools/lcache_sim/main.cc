@@ -8,14 +8,13 @@
 //   lcache-sim serve --socket P  the simulated switch as a server process
 #include <CLI/CLI.hpp>
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <limits>
 #include <string_view>
 #include <type_traits>
 
+#include "command_line.h"
 #include "host_command.h"
 #include "queries.h"
 #include "replay.h"
@@ -25,30 +24,11 @@
 
 namespace {
 
+constexpr const char *kProgram = "lcache-sim";
+
 using lcsim::PeerMode;
 
-// A count or a number of `T`: decimal, or hexadecimal after "0x".  CLI11
-// alone would read "-1" as its two's complement and clamp what is too
-// large to the type's maximum.
-template <class T> CLI::Validator fits() {
-    return CLI::Validator(
-        [](std::string &text) {
-            std::string_view digits = text;
-            int base = 10;
-            if (digits.starts_with("0x") || digits.starts_with("0X")) {
-                digits.remove_prefix(2);
-                base = 16;
-            }
-            T value{};
-            const auto [end, error] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-            if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
-                return "expected a number from 0 to " +
-                       std::to_string(std::numeric_limits<T>::max()) + ", not '" + text + "'";
-            return std::string();
-        },
-        "", "fits");
-}
+using tooluse::number;
 
 // A share: a number from 0 to 1 (NaN is none).
 const CLI::Validator kShare(
@@ -56,7 +36,7 @@ const CLI::Validator kShare(
         char *end = nullptr;
         const double value = std::strtod(text.c_str(), &end);
         if (end == text.c_str() || *end != '\0' || !(value >= 0.0 && value <= 1.0))
-            return "expected a share from 0 to 1, not '" + text + "'";
+            return "'" + text + "' is not a number from 0 to 1";
         return std::string();
     },
     "0-1", "share");
@@ -84,15 +64,14 @@ void add_peer_options(CLI::App *cmd, PeerChoice &peers, std::string &socket,
     cmd->add_option("--ipc-timeout", timeout_ms,
                     "With --peers ipc: milliseconds to wait for each answer before giving up on "
                     "the server (1 to 3600000)")
-        ->check(fits<uint32_t>())
-        ->check(CLI::Range(1u, 3600000u))
+        ->check(number<uint32_t>(1, 3600000))
         ->capture_default_str();
 }
 
 void add_switch_options(CLI::App *cmd, sim::LeafOptions &leaf) {
     auto count = [&](const char *name, auto &field, std::string help) {
         cmd->add_option(name, field, help)
-            ->check(fits<std::remove_reference_t<decltype(field)>>())
+            ->check(number<std::remove_reference_t<decltype(field)>>())
             ->capture_default_str()
             ->group("Switch");
     };
@@ -118,7 +97,7 @@ void add_cache_options(CLI::App *cmd, lcsim::CacheSettings &cache) {
         ->capture_default_str()
         ->group("Cache");
     auto mask = [&](const char *name, std::optional<uint32_t> &field, const char *help) {
-        cmd->add_option(name, field, help)->check(fits<uint32_t>())->group("Cache");
+        cmd->add_option(name, field, help)->check(number<uint32_t>())->group("Cache");
     };
     mask("--sync-mask", cache.sync_mask, "Attributes kept (replaces the profile's; 0x... for hex)");
     mask("--crit-mask", cache.crit_mask, "Attributes flush option 2 marks stale");
@@ -128,7 +107,7 @@ void add_cache_options(CLI::App *cmd, lcsim::CacheSettings &cache) {
     cmd->add_option("--table-size", cache.table_size,
                     "Buckets per table (0: the cache's 16384; at most " +
                         std::to_string(lcsim::kMaxTableSize) + ")")
-        ->check(fits<uint32_t>())
+        ->check(number<uint32_t>())
         ->capture_default_str()
         ->group("Cache");
     cmd->add_flag("--l3-track", cache.l3_track, "L3 notifications create and remove entries")
@@ -138,7 +117,7 @@ void add_cache_options(CLI::App *cmd, lcsim::CacheSettings &cache) {
 void add_workload_options(CLI::App *cmd, lcsim::WorkloadOptions &w) {
     auto count = [&](const char *name, auto &field, const char *help) {
         cmd->add_option(name, field, help)
-            ->check(fits<std::remove_reference_t<decltype(field)>>())
+            ->check(number<std::remove_reference_t<decltype(field)>>())
             ->capture_default_str()
             ->group("Workload");
     };
@@ -219,7 +198,7 @@ int serve(const std::string &socket) {
         return sim::ipc::serve_at(socket);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "lcache-sim: %s\n", e.what());
-        return lcsim::kExitFailed;
+        return tooluse::kExitFailed;
     }
 }
 
@@ -229,10 +208,7 @@ int main(int argc, char **argv) {
     if (argc > 1 && std::string_view(argv[1]) == "host")
         return lcsim::run_host(argv + 1);
     CLI::App app{"A simulated switch driven through liblcache"};
-    app.set_version_flag("--version", "lcache-sim " LCSIM_VERSION);
-    app.failure_message([](const CLI::App *, const CLI::Error &e) {
-        return "lcache-sim: " + std::string(e.what()) + " (see --help)\n";
-    });
+    tooluse::one_line_errors(app, kProgram);
     app.require_subcommand(1);
     lcsim::RunOptions run;
     lcsim::ReplayOptions replay;
@@ -242,23 +218,22 @@ int main(int argc, char **argv) {
     CLI::App *replay_cmd = add_replay_command(app, replay, peers);
     CLI::App *serve_cmd = add_serve_command(app, serve_socket);
     app.add_subcommand("host", lcsim::kHostDescription);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        const int status = app.exit(e);
-        return status == 0 ? 0 : lcsim::kExitBadInput;
-    }
+    if (tooluse::unknown_subcommand(app, argc, argv, kProgram))
+        return tooluse::kExitMisuse;
+    if (const auto status = tooluse::parse(app, argc, argv, kProgram))
+        return tooluse::finish(*status, kProgram);
     if (peers.mode() != PeerMode::ipc && !(run.socket.empty() && replay.socket.empty())) {
         std::fprintf(stderr, "lcache-sim: --socket needs --peers ipc\n");
-        return lcsim::kExitBadInput;
+        return tooluse::kExitMisuse;
     }
     run.peers = peers.mode();
     replay.peers = peers.mode();
+    int status = tooluse::kExitMisuse;
     if (run_cmd->parsed())
-        return lcsim::run(run);
-    if (replay_cmd->parsed())
-        return lcsim::replay(replay);
-    if (serve_cmd->parsed())
-        return serve(serve_socket);
-    return lcsim::kExitBadInput;
+        status = lcsim::run(run);
+    else if (replay_cmd->parsed())
+        status = lcsim::replay(replay);
+    else if (serve_cmd->parsed())
+        status = serve(serve_socket);
+    return tooluse::finish(status, kProgram);
 }

@@ -205,7 +205,7 @@ int replay(const ReplayOptions &options) {
     if (const std::string problem = open_scenario(options.file, in); !problem.empty()) {
         std::fprintf(stderr, "lcache-sim: cannot open %s: %s\n", options.file.c_str(),
                      problem.c_str());
-        return kExitBadInput;
+        return tooluse::kExitMisuse;
     }
     try {
         auto board = open_switchboard(options.peers, options.socket, options.ipc_timeout_ms);
@@ -214,15 +214,15 @@ int replay(const ReplayOptions &options) {
         std::printf("= %llu queries, %llu disagreeing\n",
                     static_cast<unsigned long long>(replayer.queries()),
                     static_cast<unsigned long long>(replayer.disagreements()));
-        return replayer.disagreements() == 0 ? 0 : kExitDisagreement;
+        return replayer.disagreements() == 0 ? 0 : tooluse::kExitFailed;
     } catch (const ScenarioError &e) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", e.what());
-        return kExitBadInput;
+        return tooluse::kExitMisuse;
     } catch (const std::exception &e) {
         std::fflush(stdout);
         std::fprintf(stderr, "lcache-sim: %s\n", e.what());
-        return kExitFailed;
+        return tooluse::kExitFailed;
     }
 }
 

@@ -26,8 +26,8 @@ struct ReplayOptions {
     uint32_t ipc_timeout_ms = kDefaultIpcTimeoutMs;
 };
 
-// The exit status: 0, kExitDisagreement when an answer disagreed with the
-// peer's, kExitBadInput for a file that cannot be read (with the reason) or
+// The exit status: 0, tooluse::kExitFailed when an answer disagreed with the
+// peer's, tooluse::kExitMisuse for a file that cannot be read (with the reason) or
 // a line that cannot be carried out (with "file:line: message" on standard
 // error).
 int replay(const ReplayOptions &options);

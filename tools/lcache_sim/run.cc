@@ -212,16 +212,16 @@ int run(const RunOptions &options) {
                 print_report();
             print_summary(runner.stats(), stdout);
         }
-        return runner.stats().disagreements == 0 ? 0 : kExitDisagreement;
+        return runner.stats().disagreements == 0 ? 0 : tooluse::kExitFailed;
     } catch (const std::invalid_argument &e) {
         std::fprintf(stderr, "lcache-sim: %s\n", e.what());
-        return kExitBadInput;
+        return tooluse::kExitMisuse;
     } catch (const sim::ModelError &e) {
         std::fprintf(stderr, "lcache-sim: the switch refused: %s\n", e.what());
-        return kExitBadInput;
+        return tooluse::kExitMisuse;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "lcache-sim: %s\n", e.what());
-        return kExitFailed;
+        return tooluse::kExitFailed;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cache_settings.h"
+#include "exit_status.h"
 #include "sim/leaf.h"
 #include "switchboard.h"
 #include "workload.h"
@@ -22,11 +23,6 @@ struct RunOptions {
     bool report = true;   // the cache's own report before the summary
     bool progress = true; // the bar, when standard error is a terminal
 };
-
-// Exit statuses of the tool.
-inline constexpr int kExitDisagreement = 1; // the cache answered differently from the model
-inline constexpr int kExitBadInput = 2;     // bad arguments or a bad scenario
-inline constexpr int kExitFailed = 3;       // the run could not be completed
 
 // Runs the workload and prints the report and the summary; the process's
 // exit status.

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "version.h"
+
 namespace lcsim {
 namespace {
 
@@ -129,13 +131,14 @@ void collect_cache_figures(RunStats &s) {
 
 void print_summary(const RunStats &s, std::FILE *out) {
     std::fprintf(out, "\nSummary\n");
+    std::fprintf(out, "  version              %s\n", tooluse::kVersion);
     std::fprintf(out, "  switch               %zu interfaces, %zu VLANs; peers %s\n", s.interfaces,
                  s.vlans, s.peers == PeerMode::ipc ? "in a server process (ipc)" : "in-process");
     std::fprintf(
         out, "  cache                profile %s: sync 0x%x, crit 0x%x, med 0x%x, low 0x%x\n",
         s.profile.c_str(), s.attr.sync_mask, s.attr.crit_mask, s.attr.med_mask, s.attr.low_mask);
     std::fprintf(out,
-                 "  workload             seed %llu: %llu queries, %llu model changes "
+                 "  workload             seed %llu: %llu queries, %llu changes "
                  "(%llu notifications), %llu flushes\n",
                  ull(s.seed), ull(s.queries), ull(s.changes), ull(s.notifications), ull(s.flushes));
     std::fprintf(out, "  %-18s %10s %10s %10s %9s\n", "family", "queries", "hits", "misses",
@@ -222,14 +225,15 @@ void print_json(const RunStats &s, std::FILE *out) {
                                {"peer", d.peer}});
     char digest[17];
     std::snprintf(digest, sizeof digest, "%016llx", ull(s.answer_digest));
-    Json summary = {{"peers", peers_text(s.peers)},
+    Json summary = {{"version", tooluse::kVersion},
                     {"seed", s.seed},
+                    {"peers", peers_text(s.peers)},
                     {"profile", s.profile},
                     {"sync_mask", s.attr.sync_mask},
                     {"interfaces", s.interfaces},
                     {"vlans", s.vlans},
                     {"queries", s.queries},
-                    {"model_changes", s.changes},
+                    {"changes", s.changes},
                     {"notifications", s.notifications},
                     {"flushes", s.flushes},
                     {"families", families},

@@ -13,54 +13,6 @@ using sim::ChangeKind;
 using sim::IfType;
 using sim::Interface;
 
-// How often each query is asked, per thousand, before the interface's
-// kind rules some out: link and protocol state and the iod translations
-// lead, as they do in forwarding code.
-struct Weight {
-    const char *query;
-    uint32_t weight;
-};
-constexpr Weight kQueryWeights[] = {
-    {"linkup", 120},
-    {"protoup", 80},
-    {"switchport", 40},
-    {"switching", 30},
-    {"ethernet", 20},
-    {"is-vlan", 20},
-    {"loopback", 10},
-    {"null0", 10},
-    {"p2p", 10},
-    {"mgmt", 10},
-    {"bundle", 10},
-    {"gre", 5},
-    {"mtu", 80},
-    {"encap", 20},
-    {"mac", 40},
-    {"is-mac", 20},
-    {"vlan-id", 40},
-    {"vlan-info", 30},
-    {"name", 20},
-    {"ifindex-of-iod", 60},
-    {"iod-of-ifindex", 60},
-    {"ifindex-of-pi", 30},
-    {"pi-of-ifindex", 30},
-    {"ifindex-of-lif", 30},
-    {"lif-of-ifindex", 30},
-    {"fop", 20},
-    {"member", 10},
-    {"port-mode", 10},
-    {"ext0", 15},
-    {"ext1", 10},
-    {"ext2", 5},
-    {"ext3", 5},
-    {"ext0-set", 5},
-    {"ext1-set", 5},
-    {"private-data", 10},
-    {"bd", 20},
-    {"pvlan", 10},
-    {"flood-di", 20},
-};
-
 enum class ChangeChoice { link, protocol, mtu, mac, vlan, switchport, membership, add, remove };
 struct ChangeWeight {
     ChangeChoice choice;
@@ -106,8 +58,8 @@ Workload::Workload(const WorkloadOptions &options, const sim::Switch &model)
             bundle_ports_.insert(ifindex);
     }
     std::shuffle(live_.begin(), live_.end(), rng_);
-    for (const Weight &w : kQueryWeights)
-        weights_.emplace_back(find_query(w.query), w.weight);
+    for (const QueryKind &kind : query_kinds())
+        weights_.emplace_back(&kind, kind.weight);
     const auto hot = static_cast<size_t>(static_cast<double>(live_.size()) * options.hot_fraction);
     hot_ = std::max<size_t>(1, hot);
 }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "host_changes.h"
 
-#include <cstdio>
-
 namespace lchost {
 namespace {
 
@@ -24,13 +22,6 @@ const ChangeKindRow kKinds[] = {
 
 std::string described(const Pair &p) {
     return p.near_name + " (iod " + std::to_string(p.near) + ")";
-}
-
-std::string mac_text(const std::array<uint8_t, 6> &mac) {
-    char text[18];
-    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2],
-                  mac[3], mac[4], mac[5]);
-    return text;
 }
 
 // An MTU the pair does not have, so an answer kept from before is wrong.
@@ -56,7 +47,7 @@ int make_change(ChangeKind kind, uint32_t i, World &world, OtherNetns &elsewhere
     case ChangeKind::carrier: {
         bool up = !p.peer_up;
         change.what = (up ? "carrier back on " : "carrier lost on ") + change.what;
-        change.witness = &kind_named("linkup");
+        change.witness = &query_named("linkup");
         int error = world.set_carrier(i, up);
         change.expected = link_state();
         return error;
@@ -64,7 +55,7 @@ int make_change(ChangeKind kind, uint32_t i, World &world, OtherNetns &elsewhere
     case ChangeKind::admin: {
         bool up = !p.near_up;
         change.what = (up ? "admin up " : "admin down ") + change.what;
-        change.witness = &kind_named("protoup");
+        change.witness = &query_named("protoup");
         int error = world.set_admin(i, up);
         change.expected = link_state();
         return error;
@@ -72,7 +63,7 @@ int make_change(ChangeKind kind, uint32_t i, World &world, OtherNetns &elsewhere
     case ChangeKind::mtu: {
         uint32_t mtu = other_mtu(p, rng);
         change.what = "mtu " + std::to_string(mtu) + " on " + change.what;
-        change.witness = &kind_named("mtu");
+        change.witness = &query_named("mtu");
         change.expected = std::to_string(mtu);
         return world.set_mtu(i, mtu);
     }
@@ -80,28 +71,28 @@ int make_change(ChangeKind kind, uint32_t i, World &world, OtherNetns &elsewhere
         std::array<uint8_t, 6> mac = {0x02, 0, 0, 0, 0, 0};
         for (size_t b = 1; b < mac.size(); ++b)
             mac[b] = static_cast<uint8_t>(rng());
-        change.what = "mac " + mac_text(mac) + " on " + change.what;
-        change.witness = &kind_named("mac");
-        change.expected = mac_text(mac);
+        change.what = "mac " + mac_shown(mac) + " on " + change.what;
+        change.witness = &query_named("mac");
+        change.expected = mac_shown(mac);
         return world.set_mac(i, mac);
     }
     case ChangeKind::bridge: {
         bool bridged = !p.bridged;
         change.what = (bridged ? "enslaving " : "releasing ") + change.what;
-        change.witness = &kind_named("switchport");
+        change.witness = &query_named("switchport");
         change.expected = std::to_string(bridged);
         return world.set_bridged(i, bridged);
     }
     case ChangeKind::recreate:
         change.what = "deleting and re-creating " + change.what;
-        change.witness = &kind_named("name");
+        change.witness = &query_named("name");
         change.expected = p.near_name;
         change.gone_iod = p.near;
         return world.recreate(i);
     case ChangeKind::rename: {
         std::string name = world.fresh_name("eth", i);
         change.what = "renaming " + change.what + " to " + name;
-        change.witness = &kind_named("name");
+        change.witness = &query_named("name");
         change.expected = name;
         return world.rename(i, name);
     }
@@ -110,7 +101,7 @@ int make_change(ChangeKind kind, uint32_t i, World &world, OtherNetns &elsewhere
         std::string name = world.fresh_name("eth", i), peer = world.fresh_name("vp", i);
         change.what = "deleting " + change.what + " and giving its ifindex to " + name + " (peer " +
                       peer + ", mtu " + std::to_string(mtu) + ")";
-        change.witness = &kind_named("name");
+        change.witness = &query_named("name");
         change.expected = name;
         return world.reuse_index(i, name, peer, mtu);
     }
@@ -127,7 +118,7 @@ int bring_back(uint32_t i, World &world, Change &change) {
     change = Change{.what = "re-creating " + p.near_name + " after its move (iod " +
                             std::to_string(p.near) + ")",
                     .pair = i,
-                    .witness = &kind_named("name"),
+                    .witness = &query_named("name"),
                     .expected = p.near_name};
     return world.recreate(i);
 }

@@ -38,8 +38,8 @@ std::span<const ChangeKindRow> change_kinds();
 struct Change {
     std::string what; // names the interface; set before the change is made
     uint32_t pair = 0;
-    const QueryKind *witness = nullptr; // null: the entry of `gone_iod` going shows it
-    std::string expected = {};
+    const HostQuery *witness = nullptr; // null: the entry of `gone_iod` going shows it
+    std::string expected = {};          // the witness's answer, as shown
     uint32_t gone_iod = 0; // an interface whose entry must be gone
 };
 

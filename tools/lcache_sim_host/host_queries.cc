@@ -3,114 +3,73 @@
 
 #include <net/if.h>
 
-#include <cstdio>
 #include <string_view>
-
-#include "dmap.h"
-#include "lcache.h"
-#include "lifsvc.h"
-#include "netif.h"
+#include <vector>
 
 namespace lchost {
 namespace {
 
-std::string number(uint32_t value) { return std::to_string(value); }
+using querycat::Key;
+using querycat::kNone;
+using querycat::Target;
 
-std::string mac_text(const uint8_t *mac) {
-    if (!mac)
-        return "none";
-    char text[18];
-    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2],
-                  mac[3], mac[4], mac[5]);
-    return text;
-}
-
-// A translation's status and output as one answer.
-std::string translated(uint32_t status, uint32_t value) {
-    return status == 0 ? number(value) : "status " + number(status);
-}
-
-template <uint32_t (*Fn)(uint32_t)>
-std::string flag(uint32_t iod) {
-    return number(Fn(iod) & 1);
-}
-
-template <typename T, T (*Fn)(uint32_t)>
-std::string value(uint32_t iod) {
-    return number(Fn(iod) & 0xFFFF);
-}
-
-std::string cached_mac(uint32_t iod) { return mac_text(lcache_netif_get_if_mac_addr(iod)); }
-std::string kernel_mac(uint32_t iod) {
-    uint8_t mac[6] = {};
-    netif_get_if_src_mac_addr(iod, mac);
-    return mac_text(mac);
-}
-
-std::string name_text(const char *name) { return name ? name : "none"; }
-std::string cached_name(uint32_t iod) { return name_text(lcache_netif_get_if_name(iod)); }
-std::string peer_name(uint32_t iod) { return name_text(netif_get_if_name(iod)); }
 // An ioctl, so no answer the peers keep can stand in for the kernel's.
-std::string kernel_name(uint32_t iod) {
-    char name[IF_NAMESIZE];
-    return name_text(if_indextoname(iod, name));
+Answer kernel_name(const Target &t) {
+    static char name[IF_NAMESIZE];
+    const char *text = if_indextoname(t.iod, name);
+    return Answer{querycat::fnv1a(text), 0, text};
 }
 
-std::string cached_ifindex(uint32_t iod) {
-    uint32_t out = 0;
-    return translated(lcache_netif_get_ifindex_frm_iod(iod, &out), out);
-}
-std::string kernel_ifindex(uint32_t iod) {
-    uint32_t out = 0;
-    return translated(netif_get_ifindex_frm_iod(iod, &out), out);
-}
-
-// The keyed translations start from the interface's ifindex, which the
-// kernel gives; an interface without one answers its own failure.
 using Translation = uint32_t (*)(uint32_t, uint32_t *);
 
-template <Translation ToIfindex, Translation Fn>
-std::string by_ifindex(uint32_t iod) {
-    uint32_t if_index = 0, out = 0;
-    if (uint32_t status = ToIfindex(iod, &if_index))
-        return "status " + number(status);
-    return translated(Fn(if_index, &out), out);
+// The target of `kind` for interface `iod`, its ifindex from `to_ifindex`;
+// a failed translation is the answer.
+template <Translation ToIfindex>
+Answer ask(const querycat::QueryKind &kind, Answer (*call)(const Target &), uint32_t iod) {
+    Target t;
+    t.iod = iod;
+    if (kind.key == Key::ifindex)
+        if (const uint32_t status = ToIfindex(iod, &t.ifindex))
+            return Answer{kNone, status};
+    return call(t);
 }
 
-const QueryKind kKinds[] = {
-    {"linkup", "state", flag<lcache_netif_is_linkup>, flag<netif_is_linkup>},
-    {"protoup", "state", flag<lcache_netif_is_protoup>, flag<netif_is_protoup>},
-    {"switchport", "bridging", flag<lcache_netif_is_switchport>, flag<netif_is_switchport>},
-    {"switching", "bridging", flag<lcache_netif_is_switching_enabled_on_iod>,
-     flag<netif_is_switching_enabled_on_iod>},
-    {"ethernet", "kind", flag<lcache_netif_is_ethernet>, flag<netif_is_ethernet>},
-    {"vlan", "kind", flag<lcache_netif_is_vlan>, flag<netif_is_vlan>},
-    {"loopback", "kind", flag<lcache_netif_is_loopback>, flag<netif_is_loopback>},
-    {"p2p", "kind", flag<lcache_netif_is_native_p2p>, flag<netif_is_native_p2p>},
-    {"mtu", "values", value<uint16_t, lcache_netif_get_if_mtu>, value<uint32_t, netif_get_if_mtu>},
-    {"encap", "values", value<uint16_t, lcache_netif_get_if_encaptype>,
-     value<uint32_t, netif_get_if_encaptype>},
-    {"mac", "values", cached_mac, kernel_mac},
-    {"name", "values", cached_name, peer_name, kernel_name},
-    {"ifindex", "keys", cached_ifindex, kernel_ifindex},
-    {"lif", "keys", by_ifindex<lcache_netif_get_ifindex_frm_iod, lcache_lifsvc_query_ifindex_to_lif>,
-     by_ifindex<netif_get_ifindex_frm_iod, lifsvc_query_ifindex_to_lif>},
-    {"port-index", "keys", by_ifindex<lcache_netif_get_ifindex_frm_iod, lcache_dmap_lib_ifidx_to_di>,
-     by_ifindex<netif_get_ifindex_frm_iod, dmap_lib_ifidx_to_di>},
-};
+std::vector<HostQuery> linux_queries() {
+    std::vector<HostQuery> queries;
+    for (const querycat::QueryKind &kind : querycat::query_kinds())
+        if (kind.on_linux)
+            queries.push_back(
+                {&kind, std::string_view(kind.name) == "name" ? kernel_name : nullptr});
+    return queries;
+}
 
-const char *const kFamilies[] = {"state", "bridging", "kind", "values", "keys"};
+const std::vector<HostQuery> kQueries = linux_queries();
 
 } // namespace
 
-std::span<const QueryKind> query_kinds() { return kKinds; }
-
-const QueryKind &kind_named(const char *name) {
-    for (const QueryKind &kind : kKinds)
-        if (std::string_view(kind.name) == name)
-            return kind;
-    return kKinds[0];
+Answer HostQuery::cached(uint32_t iod) const {
+    return ask<lcache_netif_get_ifindex_frm_iod>(*kind, kind->cached, iod);
 }
-std::span<const char *const> families() { return kFamilies; }
+
+Answer HostQuery::peer(uint32_t iod) const {
+    return ask<netif_get_ifindex_frm_iod>(*kind, kind->direct, iod);
+}
+
+Answer HostQuery::kernel(uint32_t iod) const {
+    return independent ? ask<netif_get_ifindex_frm_iod>(*kind, independent, iod) : peer(iod);
+}
+
+std::span<const HostQuery> host_queries() { return kQueries; }
+
+const HostQuery &query_named(const char *name) {
+    for (const HostQuery &query : kQueries)
+        if (std::string_view(query.name()) == name)
+            return query;
+    return kQueries.front();
+}
+
+std::string mac_shown(const std::array<uint8_t, 6> &mac) {
+    return querycat::show_mac(Answer{querycat::pack_mac(mac.data())});
+}
 
 } // namespace lchost

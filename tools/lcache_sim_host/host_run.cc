@@ -84,6 +84,7 @@ class Runner {
         : options_(options), result_(result), rng_(options.seed) {}
 
     bool setup(std::string &why);
+    bool in_namespace() const { return world_.in_namespace(); }
     // False with the reason when the kernel refused a change or the bridge
     // failed.
     bool run(std::string &why);
@@ -115,15 +116,22 @@ class Runner {
     void check(const Change &change);
     bool settle(const Change &change, Clock::time_point made);
     // `reported`: a kind whose disagreement is on record already.
-    void verify(const Change &change, const QueryKind *reported = nullptr);
+    void verify(const Change &change, const HostQuery *reported = nullptr);
     void dispatch();
     // Dispatches until `done()` or the settle limit; whether it held.
     template <typename F> bool dispatch_until(F &&done);
-    void disagree(const Change &change, const QueryKind &kind, uint32_t iod, std::string cached,
-                  std::string kernel) {
+    // Each answer is shown before the other is asked: a name's text lasts
+    // until the next name query.
+    void disagree(const Change &change, const HostQuery &query, uint32_t iod) {
+        std::string cached = query.show(query.cached(iod));
+        std::string kernel = query.show(query.kernel(iod));
         result_.disagreements.push_back(
-            {world_.pair(change.pair).near_name + " (iod " + std::to_string(iod) + ")", kind.name,
-             std::move(cached), std::move(kernel), change.what});
+            {world_.pair(change.pair).near_name + " (iod " + std::to_string(iod) + ")",
+             query.name(), std::move(cached), std::move(kernel), change.what});
+    }
+    // Whether the cache's answer about `iod` agrees with the kernel's.
+    static bool agrees(const HostQuery &query, uint32_t iod) {
+        return query.agree(query.cached(iod), query.kernel(iod));
     }
 
     const HostOptions &options_;
@@ -131,7 +139,7 @@ class Runner {
     std::mt19937_64 rng_;
     World world_;
     OtherNetns elsewhere_;
-    std::vector<std::pair<const QueryKind *, uint32_t>> asked_;
+    std::vector<std::pair<const HostQuery *, uint32_t>> asked_;
     Clock::duration cached_time_{};
     Clock::duration hit_time_{};
     uint64_t hits_ = 0;
@@ -188,7 +196,7 @@ bool Runner::start(std::string &why) {
     for (pollfd pfd{lcache_linux_fd(), POLLIN, 0}; poll(&pfd, 1, kQuietMs) > 0;)
         if (int error = lcache_linux_dispatch(); error < 0)
             return why = "lcache_linux_dispatch failed: " + error_text(error), false;
-    const QueryKind &first = kind_named("linkup");
+    const HostQuery &first = query_named("linkup");
     uint64_t before = round_trips();
     Clock::time_point begun = Clock::now();
     for (uint32_t i = 0; i < world_.size(); ++i)
@@ -234,10 +242,13 @@ template <typename F> bool Runner::dispatch_until(F &&done) {
 }
 
 void Runner::ask_queries() {
-    auto kinds = query_kinds();
-    std::uniform_int_distribution<size_t> pick_kind(0, kinds.size() - 1);
+    const auto queries = host_queries();
+    std::vector<uint32_t> weights;
+    for (const HostQuery &query : queries)
+        weights.push_back(query.kind->weight);
+    std::discrete_distribution<size_t> pick(weights.begin(), weights.end());
     for (uint64_t q = 0; q < options_.queries_per_change; ++q) {
-        const QueryKind &kind = kinds[pick_kind(rng_)];
+        const HostQuery &kind = queries[pick(rng_)];
         uint32_t iod = world_.pair(queried_pair()).near;
         uint64_t before = round_trips();
         Clock::time_point begun = Clock::now();
@@ -250,7 +261,7 @@ void Runner::ask_queries() {
             ++hits_;
         }
         result_.cached_round_trips += trips;
-        FamilyCount &family = result_.families[kind.family];
+        FamilyCount &family = result_.families[querycat::family_name(kind.kind->family)];
         ++family.queries;
         family.hits += trips == 0;
         ++result_.queries;
@@ -314,30 +325,28 @@ void Runner::check(const Change &change) {
 bool Runner::settle(const Change &change, Clock::time_point made) {
     uint32_t iod = world_.pair(change.pair).near;
     bool arrived = dispatch_until([&] {
-        return change.witness ? change.witness->cached(iod) == change.expected
+        return change.witness ? change.witness->show(change.witness->cached(iod)) == change.expected
                               : entry_gone(change.gone_iod);
     });
     if (arrived)
         result_.staleness_us.push_back(
             std::chrono::duration<double, std::micro>(Clock::now() - made).count());
     else if (change.witness)
-        disagree(change, *change.witness, iod, change.witness->cached(iod),
-                 change.witness->kernel(iod));
+        disagree(change, *change.witness, iod);
     return arrived;
 }
 
 // Every answer about the changed interface, against the kernel's own.
-void Runner::verify(const Change &change, const QueryKind *reported) {
+void Runner::verify(const Change &change, const HostQuery *reported) {
     uint32_t iod = world_.pair(change.pair).near;
     if (change.gone_iod && !dispatch_until([&] { return entry_gone(change.gone_iod); }))
         result_.disagreements.push_back(
             {world_.pair(change.pair).near_name + " (iod " + std::to_string(change.gone_iod) + ")",
              "entry", "still cached", "gone", change.what});
-    for (const QueryKind &kind : query_kinds()) {
-        if (&kind == reported ||
-            dispatch_until([&] { return kind.cached(iod) == kind.kernel(iod); }))
+    for (const HostQuery &query : host_queries()) {
+        if (&query == reported || dispatch_until([&] { return agrees(query, iod); }))
             continue;
-        disagree(change, kind, iod, kind.cached(iod), kind.kernel(iod));
+        disagree(change, query, iod);
     }
 }
 
@@ -399,13 +408,14 @@ void Runner::finish() {
 
 } // namespace
 
-bool run_host(const HostOptions &options, HostResult &result, std::string &why) {
+HostOutcome run_host(const HostOptions &options, HostResult &result, std::string &why) {
+    result.seed = options.seed;
     Runner runner(options, result);
     if (!runner.setup(why))
-        return false;
+        return runner.in_namespace() ? HostOutcome::failed : HostOutcome::no_namespace;
     bool ran = runner.run(why);
     runner.finish();
-    return ran;
+    return ran ? HostOutcome::ran : HostOutcome::failed;
 }
 
 } // namespace lchost

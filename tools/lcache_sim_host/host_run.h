@@ -69,6 +69,7 @@ struct ResyncCost {
 };
 
 struct HostResult {
+    uint64_t seed = 0;
     uint32_t interfaces = 0;
     uint64_t changes = 0;
     std::map<std::string, uint64_t> changes_by_kind;
@@ -94,9 +95,13 @@ struct HostResult {
     EventCounts events;
 };
 
-// Builds the namespace and runs the workload.  False with the reason when
-// the namespace or its interfaces cannot be made, or the kernel refused a
-// change (the reason names it).
-bool run_host(const HostOptions &options, HostResult &result, std::string &why);
+enum class HostOutcome {
+    ran,
+    no_namespace, // this host cannot give the program a network namespace
+    failed,       // its interfaces could not be made, or the kernel refused a change
+};
+
+// Builds the namespace and runs the workload; `why` names what stopped it.
+HostOutcome run_host(const HostOptions &options, HostResult &result, std::string &why);
 
 } // namespace lchost

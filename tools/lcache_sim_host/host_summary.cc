@@ -9,6 +9,7 @@
 
 #include "host_queries.h"
 #include "printed.h"
+#include "version.h"
 
 namespace lchost {
 namespace {
@@ -75,7 +76,7 @@ std::string resync_text(const ResyncCost &c) {
 } // namespace
 
 std::string summary_text(const HostResult &r) {
-    std::string out;
+    std::string out = printed("Version %s, seed %" PRIu64 "\n", tooluse::kVersion, r.seed);
     out += printed("Linux host: %u veth pairs, %" PRIu64 " changes, %" PRIu64 " queries, %" PRIu64
                    " flushes\n",
                    r.interfaces, r.changes, r.queries, r.flushes);
@@ -83,7 +84,8 @@ std::string summary_text(const HostResult &r) {
         out += changes_text(r);
     out += start_text(r.start);
     out += "\nHit ratio per family (answered without a kernel round trip)\n";
-    for (const char *family : families()) {
+    for (size_t f = 0; f < querycat::kFamilyCount; ++f) {
+        const char *family = querycat::family_name(static_cast<querycat::Family>(f));
         auto it = r.families.find(family);
         if (it == r.families.end())
             continue;
@@ -110,7 +112,7 @@ std::string summary_text(const HostResult &r) {
                    percentile(r.staleness_us, 0.5), percentile(r.staleness_us, 0.99));
     out +=
         printed("Memory held: %" PRIu64 " entries, %" PRIu64 " bytes\n", r.entries, r.entry_bytes);
-    out += printed("Disagreements after dispatch: %zu\n", r.disagreements.size());
+    out += printed("Answers disagreeing after dispatch: %zu\n", r.disagreements.size());
     for (const Disagreement &d : r.disagreements)
         out += "  " + d.interface + " " + d.query + ": cache " + d.cached + ", kernel " + d.kernel +
                " (after " + d.after + ")\n";
@@ -119,6 +121,8 @@ std::string summary_text(const HostResult &r) {
 
 std::string summary_json(const HostResult &r) {
     nlohmann::ordered_json j;
+    j["version"] = tooluse::kVersion;
+    j["seed"] = r.seed;
     j["interfaces"] = r.interfaces;
     j["changes"] = r.changes;
     j["queries"] = r.queries;
@@ -139,7 +143,8 @@ std::string summary_json(const HostResult &r) {
     j["start"]["ms"] = s.sync_ms + s.first_questions_ms;
     j["start"]["round_trips"] = s.sync_round_trips + s.first_questions_round_trips;
     j["start"]["entries"] = s.entries;
-    for (const char *family : families()) {
+    for (size_t f = 0; f < querycat::kFamilyCount; ++f) {
+        const char *family = querycat::family_name(static_cast<querycat::Family>(f));
         auto it = r.families.find(family);
         if (it != r.families.end())
             j["hit_ratio"][family] = ratio(it->second.hits, it->second.queries);
@@ -147,10 +152,10 @@ std::string summary_json(const HostResult &r) {
     j["round_trips"] = {{"with_cache", r.cached_round_trips},
                         {"by_bridge", r.dispatch_round_trips},
                         {"without_cache", r.uncached_round_trips}};
-    j["ns_per_query"] = {{"with_cache", r.cached_ns_per_query},
-                         {"hit", r.cached_ns_per_hit},
-                         {"miss", r.cached_ns_per_miss},
-                         {"without_cache", r.uncached_ns_per_query}};
+    j["ns_per_query_with_cache"] = r.cached_ns_per_query;
+    j["ns_per_query_with_cache_hit"] = r.cached_ns_per_hit;
+    j["ns_per_query_with_cache_miss"] = r.cached_ns_per_miss;
+    j["ns_per_query_without_cache"] = r.uncached_ns_per_query;
     j["notifications"] = {{"handled", r.handled},
                           {"skipped", r.skipped},
                           {"malformed", r.malformed},
@@ -164,15 +169,16 @@ std::string summary_json(const HostResult &r) {
                    {"dump_retries", c.dump_retries},
                    {"round_trips", c.round_trips},
                    {"generation", c.generation}};
-    j["events"] = nullptr;
+    j["interface_events"] = nullptr;
     if (r.events.watched)
-        j["events"] = {{"added", r.events.added},
-                       {"updated", r.events.updated},
-                       {"removed", r.events.removed}};
+        j["interface_events"] = {{"added", r.events.added},
+                                 {"updated", r.events.updated},
+                                 {"removed", r.events.removed}};
     j["staleness_us"] = {{"median", percentile(r.staleness_us, 0.5)},
                          {"p99", percentile(r.staleness_us, 0.99)},
                          {"samples", r.staleness_us.size()}};
-    j["memory"] = {{"entries", r.entries}, {"bytes", r.entry_bytes}};
+    j["interface_entries"] = r.entries;
+    j["interface_entry_bytes"] = r.entry_bytes;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const Disagreement &d : r.disagreements)
         list.push_back({{"interface", d.interface},
@@ -180,7 +186,8 @@ std::string summary_json(const HostResult &r) {
                         {"cache", d.cached},
                         {"kernel", d.kernel},
                         {"after", d.after}});
-    j["disagreements"] = list;
+    j["disagreements"] = r.disagreements.size();
+    j["disagreeing_answers"] = list;
     return j.dump(2) + "\n";
 }
 

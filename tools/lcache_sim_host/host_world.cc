@@ -67,6 +67,7 @@ int World::remove_pair(uint32_t i) {
 bool World::build(uint32_t pairs, std::string &why) {
     if (!lcache_linux::enter_private_netns(why))
         return false;
+    in_namespace_ = true;
     turn_ipv6_off();
     if (int error = control_.open())
         return why = failure("cannot open a netlink socket", error), false;

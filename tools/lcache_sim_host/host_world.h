@@ -35,6 +35,8 @@ class World {
   public:
     // Enters the namespace and builds the pairs; false with the reason.
     bool build(uint32_t pairs, std::string &why);
+    // Whether build got as far as a namespace of its own.
+    bool in_namespace() const { return in_namespace_; }
 
     uint32_t size() const { return static_cast<uint32_t>(pairs_.size()); }
     const Pair &pair(uint32_t i) const { return pairs_[i]; }
@@ -64,6 +66,7 @@ class World {
     int move_away(uint32_t i, int netns_fd);
 
   private:
+    bool in_namespace_ = false;
     int make_pair(uint32_t i, uint32_t near_index);
     int remove_pair(uint32_t i);
 
