@@ -19,6 +19,16 @@ uint32_t ext_value(lcache_if_entry_t &e, ExtField f, uint32_t key) {
 
 namespace {
 
+// A fresh slot holding 0 has no answer: its bit is set again so the next
+// query asks (what settling a clean slot does), and that is heard.  A
+// slot that answered, the common hit, costs one comparison.
+inline void hold_no_answer(lcache_if_entry_t &e, const Attr<ExtField, ExtPeer> &slot) {
+    if (!empty(e, slot.field))
+        return;
+    mark_stale(e, slot);
+    publish_changes();
+}
+
 // Private data is served from slot 0 only when its owner converts it.
 bool private_data_gate() {
     return lcache.attr.ext_fn[0] && all_set(lcache.attr.sync_mask, kExt.gate);
@@ -35,14 +45,16 @@ uint32_t private_data_query(uint32_t iod, uint32_t key, uint32_t *size) {
     const auto &slot = kExt;
     lcache_if_entry_t *entry = serve(
         private_data_gate(), slot.row, [iod] { return find_entry_by_iod(iod); },
-        kStaleWhileDirty<kExt>, [](lcache_if_entry_t &e) { store(e, kExt, ask(e, kExt)); });
+        kStaleWhileDirty<kExt>, [](lcache_if_entry_t &e) {
+            store(e, kExt, ask(e, kExt));
+            settle(e, kExt, kExt.queried);
+        });
     if (!entry) {
         uint32_t data = netif_get_private_data(iod, key, size);
         const lcache_ext_fn convert = lcache.attr.ext_fn[0];
         return convert ? convert(data, *size) : data;
     }
-    settle(*entry, slot, slot.queried);
-    publish_changes();
+    hold_no_answer(*entry, slot);
     *size = entry->*slot.field.size;
     return read(*entry, slot);
 }
@@ -55,11 +67,11 @@ namespace {
 template <const auto &Slot, bool IsSet> uint32_t query_extension(uint32_t iod, uint32_t key) {
     lcache_if_entry_t *entry = serve_by_iod<Slot>(iod, [iod, key](lcache_if_entry_t &e) {
         store(e, Slot, IsSet ? Slot.peer(e, Slot.field, key) : netif_get_extension(iod, key));
+        settle(e, Slot, Slot.queried);
     });
     if (!entry)
         return IsSet ? netif_is_extension_set(iod, key) : netif_get_extension(iod, key);
-    settle(*entry, Slot, Slot.queried);
-    publish_changes();
+    hold_no_answer(*entry, Slot);
     const uint32_t value = read(*entry, Slot);
     return IsSet ? value != 0 : value;
 }
