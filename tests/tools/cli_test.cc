@@ -149,6 +149,7 @@ constexpr NumericOption kNumericOptions[] = {
     {"run", "--hot-share", "0", "1"},
     {"run", "--ipc-timeout", "1", "3600000"},
     {"replay", "--ipc-timeout", "1", "3600000"},
+    {"serve", "--idle-timeout", "1", "86400"},
     {"host", "--interfaces", "1", "8192"},
     {"host", "--changes", "0", "1000000"},
     {"host", "--queries-per-change", "0", "100000"},
@@ -181,6 +182,8 @@ std::vector<Misuse> bad_numbers() {
             std::vector<std::string> args = {o.command, o.option, bad};
             if (args.front() == "replay")
                 args.push_back("scenario.scn");
+            if (args.front() == "serve")
+                args.insert(args.end(), {"--socket", "unused.sock"});
             std::string name = std::string(o.command) + o.option + "_" + bad;
             std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
             rows.push_back({name, args,

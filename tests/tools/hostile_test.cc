@@ -261,6 +261,27 @@ TEST_F(ServedSwitch, TurnsASecondClientOrServerAwayAndServesTheNext) {
     EXPECT_THAT(run.err, HasSubstr("turned away a second client"));
 }
 
+// A client that connects and then says nothing is dropped once it has
+// been silent for the idle timeout, and the client after it is served
+// instead of being turned away for ever.
+TEST(ServeIdleClient, IsDroppedSoTheNextIsServed) {
+    TempDir dir;
+    const std::string socket = dir.path("switch.sock");
+    ToolProcess server(std::vector<std::string>{"serve", "--socket", socket, "--idle-timeout", "1"});
+    ASSERT_TRUE(eventually([&] { return accepting(socket); }, 30s));
+    RawClient idle(socket);
+    ASSERT_EQ(idle.answer()->code, kOk);
+    EXPECT_TRUE(idle.dropped());
+    RawClient next(socket);
+    const auto greeting = next.answer();
+    ASSERT_TRUE(greeting);
+    EXPECT_EQ(greeting->code, kOk) << greeting->message;
+    server.stop();
+    const ToolRun run = server.wait();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.err, HasSubstr("dropped a client silent for 1000 ms"));
+}
+
 TEST(ServeSocketFile, NeverReplacesAnotherFile) {
     const TempDir dir;
     const std::string path = dir.file("notes.txt", "keep me\n");

@@ -181,21 +181,32 @@ CLI::App *add_replay_command(CLI::App &app, lcsim::ReplayOptions &replay, PeerCh
     return cmd;
 }
 
-CLI::App *add_serve_command(CLI::App &app, std::string &socket) {
+struct ServeOptions {
+    std::string socket;
+    uint32_t idle_timeout_s = 30;
+};
+
+CLI::App *add_serve_command(CLI::App &app, ServeOptions &serve) {
     CLI::App *cmd = app.add_subcommand(
         "serve", "Serve the simulated switch on a Unix socket (run or replay with --peers ipc "
                  "--socket PATH), one client at a time, each on a new empty switch; a client "
                  "that connects meanwhile is turned away.  Stops on SIGINT or SIGTERM");
-    cmd->add_option("--socket", socket,
+    cmd->add_option("--socket", serve.socket,
                     "Where to listen; a socket file left there by a killed server is replaced")
         ->required()
         ->check(kSocketPath);
+    cmd->add_option("--idle-timeout", serve.idle_timeout_s,
+                    "Seconds a client may stay silent between requests before it is dropped, so "
+                    "that the clients waiting behind it are served (1 to 86400)")
+        ->check(number<uint32_t>(1, 86400))
+        ->capture_default_str();
     return cmd;
 }
 
-int serve(const std::string &socket) {
+int serve(const ServeOptions &serve) {
     try {
-        return sim::ipc::serve_at(socket);
+        return sim::ipc::serve_at(serve.socket, sim::ipc::kDefaultFrameTimeout,
+                                  std::chrono::seconds(serve.idle_timeout_s));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "lcache-sim: %s\n", e.what());
         return tooluse::kExitFailed;
@@ -213,10 +224,10 @@ int main(int argc, char **argv) {
     lcsim::RunOptions run;
     lcsim::ReplayOptions replay;
     PeerChoice peers;
-    std::string serve_socket;
+    ServeOptions serve_options;
     CLI::App *run_cmd = add_run_command(app, run, peers);
     CLI::App *replay_cmd = add_replay_command(app, replay, peers);
-    CLI::App *serve_cmd = add_serve_command(app, serve_socket);
+    CLI::App *serve_cmd = add_serve_command(app, serve_options);
     app.add_subcommand("host", lcsim::kHostDescription);
     if (tooluse::unknown_subcommand(app, argc, argv, kProgram))
         return tooluse::kExitMisuse;
@@ -234,6 +245,6 @@ int main(int argc, char **argv) {
     else if (replay_cmd->parsed())
         status = lcsim::replay(replay);
     else if (serve_cmd->parsed())
-        status = serve(serve_socket);
+        status = serve(serve_options);
     return tooluse::finish(status, kProgram);
 }

@@ -14,6 +14,10 @@ namespace sim::ipc {
 // How long the rest of a request may take once its first byte has come,
 // and how long a client may take to read an answer.
 inline constexpr std::chrono::milliseconds kDefaultFrameTimeout{500};
+// How long a served client may stay silent between requests while the
+// server listens for others: one that connects and sends nothing must not
+// hold the server for ever.
+inline constexpr std::chrono::milliseconds kDefaultIdleTimeout{30000};
 
 // Serves the client connected on `fd` (owned) until it goes away: it
 // closes its end, or dies.  Returns the process's exit status: 0 then, 1
@@ -24,13 +28,15 @@ int serve(int fd, std::chrono::milliseconds frame_timeout = kDefaultFrameTimeout
 // Listens on the Unix socket `path` and serves the clients that connect,
 // one at a time, each on a new empty switch: a client that connects while
 // another is served gets a failed greeting ("serving another client") and
-// is let go.  A client that stalls or breaks the framing is dropped with a
-// line on standard error, and the server goes on.  A socket file at `path`
+// is let go.  A client that stalls, breaks the framing or stays silent
+// longer than `idle_timeout` between requests is dropped with a line on
+// standard error, and the server goes on.  A socket file at `path`
 // that nothing listens on (left by a killed server) is replaced; any other
 // file is not.  Returns 0 once SIGINT or SIGTERM stops it, having removed
 // its socket file.  Throws LinkError when it cannot listen.
 int serve_at(const std::string &path,
-             std::chrono::milliseconds frame_timeout = kDefaultFrameTimeout);
+             std::chrono::milliseconds frame_timeout = kDefaultFrameTimeout,
+             std::chrono::milliseconds idle_timeout = kDefaultIdleTimeout);
 
 // A switch server in a child process of this one, connected to it through
 // a socket pair.  The child also dies with this process (PR_SET_PDEATHSIG),

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -144,6 +145,7 @@ class StopSignals {
 struct Origin {
     int listener = -1;
     const StopSignals *stops = nullptr;
+    std::chrono::milliseconds idle_timeout{0}; // 0: a client may stay silent for ever
 };
 
 // A client that comes while another is served is told so and let go.
@@ -161,25 +163,44 @@ void turn_away(int listener, std::chrono::milliseconds frame_timeout) {
     log("turned away a second client");
 }
 
-// Waits for the next request of `channel`, as long as it takes, turning
-// other clients away meanwhile; false when a stop signal came first.
-bool await_request(const Channel &channel, const Origin &origin,
-                   std::chrono::milliseconds frame_timeout) {
+enum class Awaited { request, stop, idle };
+
+// The time left until `deadline`, for ppoll; NULL (no limit) without one.
+const timespec *time_left(Clock::time_point deadline, bool limited, timespec &left) {
+    if (!limited)
+        return nullptr;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::max(deadline - Clock::now(), Clock::duration::zero()));
+    left.tv_sec = static_cast<time_t>(ns.count() / 1000000000);
+    left.tv_nsec = static_cast<long>(ns.count() % 1000000000);
+    return &left;
+}
+
+// Waits for the next request of `channel`, turning other clients away
+// meanwhile, until a stop signal comes or the client has been silent for
+// the origin's idle timeout.
+Awaited await_request(const Channel &channel, const Origin &origin,
+                      std::chrono::milliseconds frame_timeout) {
     if (channel.buffered())
-        return true;
+        return Awaited::request;
+    const bool limited = origin.idle_timeout.count() > 0;
+    const Clock::time_point deadline = Clock::now() + origin.idle_timeout;
     for (;;) {
         pollfd fds[2] = {{channel.fd(), POLLIN, 0}, {origin.listener, POLLIN, 0}};
         const nfds_t count = origin.listener < 0 ? 1 : 2;
-        const int n =
-            ::ppoll(fds, count, nullptr, origin.stops ? origin.stops->while_waiting() : nullptr);
+        timespec left{};
+        const int n = ::ppoll(fds, count, time_left(deadline, limited, left),
+                              origin.stops ? origin.stops->while_waiting() : nullptr);
         if (stop_requested)
-            return false;
+            return Awaited::stop;
+        if (n == 0)
+            return Awaited::idle;
         if (n < 0 && errno != EINTR)
             throw LinkError(std::string("cannot wait for requests: ") + std::strerror(errno));
         // The client first: one that has just left makes way for the
         // newcomer rather than see it turned away.
         if (n > 0 && fds[0].revents != 0)
-            return true;
+            return Awaited::request;
         if (n > 0 && fds[1].revents != 0)
             turn_away(origin.listener, frame_timeout);
     }
@@ -192,14 +213,21 @@ int serve_client(int fd, const Origin &origin, std::chrono::milliseconds frame_t
         Writer greeting;
         put(greeting, static_cast<uint8_t>(Answer::ok));
         channel.send(greeting, Clock::now() + frame_timeout);
-        while (await_request(channel, origin, frame_timeout)) {
+        for (;;) {
+            switch (await_request(channel, origin, frame_timeout)) {
+            case Awaited::stop: return 0;
+            case Awaited::idle:
+                log("dropped a client silent for " + std::to_string(origin.idle_timeout.count()) +
+                    " ms");
+                return 1;
+            case Awaited::request: break;
+            }
             auto request = channel.receive(Clock::now() + frame_timeout);
             if (!request)
                 return 0;
             Writer answer = server.handle(*request);
             channel.send(answer, Clock::now() + frame_timeout);
         }
-        return 0;
     } catch (const LinkClosed &) {
         return 0; // the client went away mid-request: killed, most likely
     } catch (const LinkTimeout &e) {
@@ -295,10 +323,11 @@ int serve(int fd, std::chrono::milliseconds frame_timeout) {
     }
 }
 
-int serve_at(const std::string &path, std::chrono::milliseconds frame_timeout) {
+int serve_at(const std::string &path, std::chrono::milliseconds frame_timeout,
+             std::chrono::milliseconds idle_timeout) {
     const StopSignals stops;
     const Listener listener(path);
-    const Origin origin{listener.fd(), &stops};
+    const Origin origin{listener.fd(), &stops, idle_timeout};
     while (!stop_requested) {
         pollfd one{listener.fd(), POLLIN, 0};
         const int n = ::ppoll(&one, 1, nullptr, stops.while_waiting());
