@@ -7,8 +7,8 @@
 # none is unstripped, none names the build tree.  dpkg installs them into a
 # scratch root that knows only their declared dependencies, refuses a
 # development package without its runtime, and clients built against that
-# root alone (the README's link line, the CMake package, the Linux example)
-# get their peers' answers.
+# root alone (the README's C example with its own command line, the CMake
+# package, the packaged Linux example) get their peers' answers.
 # Usage: check_packages.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
@@ -102,4 +102,23 @@ with_libraries "$root/usr" "$root/usr/bin/lcache-sim" host --help >/dev/null ||
 readme_client "$root/usr" "$source" "$scratch/readme"
 consumer "$root/usr" "$source" "$scratch/consumer" -DLCACHE_NEEDS_SIM=ON
 with_libraries "$root/usr" "$scratch/consumer/peers_client"
+# The Linux example as the package ships it, built with docs/LINUX.md's
+# line against the scratch root, run in a network namespace of its own:
+# the kernel answers, a veth is numbered as an Ethernet port.
+if unshare -n true 2>/dev/null && command -v ip >/dev/null; then
+  line=$(grep -m1 '^cc linux_client.c ' "$source/docs/LINUX.md") ||
+    fail "docs/LINUX.md has no 'cc linux_client.c' link line"
+  mkdir -p "$scratch/linux"
+  cp "$root/usr/share/doc/liblcache-linux-dev/linux_client.c" "$scratch/linux/"
+  (cd "$scratch/linux" &&
+     PKG_CONFIG_PATH=$(dirname "$(find "$root/usr" -name lcache-linux.pc)") eval "$line")
+  out=$(with_libraries "$root/usr" unshare -n sh -c '
+    ip link set lo up && ip link add name ea type veth peer name eb &&
+    ip link set ea up && ip link set eb up && "$1" 0' _ "$scratch/linux/linux_client") ||
+    fail "the packaged Linux example failed: $out"
+  grep -q '^ea: iod [0-9]*, ifindex 0x1a' <<<"$out" ||
+    fail "the packaged Linux example did not get the kernel's answers: $out"
+else
+  echo "SKIP (Linux example): cannot create a network namespace"
+fi
 echo "packages: lintian clean, split, stripped, installable; clients built against them run"
