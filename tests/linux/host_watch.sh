@@ -17,21 +17,22 @@ run --watch >"$scratch/summary" 2>"$scratch/events" || status=$?
 [ $status -ne 2 ] || skip "$(cat "$scratch/events")"
 [ $status -eq 0 ] || fail "the run failed ($status): $(tail -3 "$scratch/events")"
 
-attr='[a-z_0-9]+(:[0-9a-fx:]+->[0-9a-fx:]+)?'
-line="^event (added|updated|removed) iod [0-9]+ if 0x[0-9a-f]{8}( changed $attr(,$attr)*)?( stale [a-z_0-9]+(,[a-z_0-9]+)*)?$"
+word='[a-z][a-z0-9-]*'
+change="$word( [0-9a-fx.]+( info 0x[0-9a-f]+)? -> [0-9a-fx.]+( info 0x[0-9a-f]+)?)?"
+line="^@ (added|updated|removed) iod [0-9]+ ifindex 0x[0-9a-f]+(: ($change(, $change)*)?(; )?(stale $word(, $word)*)?)?$"
 bad=$(grep -Evx -- "$line" "$scratch/events" || true)
 [ -z "$bad" ] || fail "malformed event lines:
 $bad"
-count() { grep -c "^event $1 " "$scratch/events" || true; }
+count() { grep -c "^@ $1 " "$scratch/events" || true; }
 counted() { grep -A4 '"interface_events"' "$scratch/summary" | sed -n "s/.*\"$1\": \([0-9]*\).*/\1/p"; }
 for kind in added updated removed; do
   [ "$(count $kind)" = "$(counted $kind)" ] ||
     fail "$(count $kind) $kind lines printed, the summary counts $(counted $kind)"
 done
-grep -E '^event updated ' "$scratch/events" | grep -Ev ' (changed|stale) ' &&
+grep -E '^@ updated ' "$scratch/events" | grep -Ev ': .' &&
   fail "an update that says nothing changed"
 grep -q '"rename": [1-9]' "$scratch/summary" || fail "the workload made no rename: the check proves less"
-grep -Eq '^event updated .* changed ([a-z_0-9:>-]*,)*name(,|$| )' "$scratch/events" ||
+grep -Eq '^@ updated [^:]*: (.*, )?name(,|;|$)' "$scratch/events" ||
   fail "no rename was heard"
 [ "$(count removed)" -gt 0 ] || fail "no removal was heard"
 heard=$(wc -l <"$scratch/events")

@@ -120,11 +120,11 @@ void Replayer::stop_watching() {
 }
 
 void Replayer::heard(const lcache_change_t *change, void *replayer) {
-    static_cast<Replayer *>(replayer)->events_ += change_text(*change) + "\n";
+    static_cast<Replayer *>(replayer)->events_ += tooltext::change_text(*change) + "\n";
 }
 
 void Replayer::heard_vlan(const lcache_vlan_change_t *change, void *replayer) {
-    static_cast<Replayer *>(replayer)->events_ += vlan_change_text(*change) + "\n";
+    static_cast<Replayer *>(replayer)->events_ += tooltext::vlan_change_text(*change) + "\n";
 }
 
 void Replayer::disable(Words args) {

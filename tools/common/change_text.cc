@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-namespace lcsim {
+namespace tooltext {
 namespace {
 
 std::string hex(uint32_t value) {
@@ -135,4 +135,4 @@ std::string vlan_change_text(const lcache_vlan_change_t &c) {
            attrs_text(kVlanAttrs, c.changed, c.stale, c.before, c.after);
 }
 
-} // namespace lcsim
+} // namespace tooltext

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The cache's change events as a scenario's trace shows them, one line
-// each:
+// The cache's change events as both tools show them (a scenario's trace,
+// `lcache-sim host --watch`), one line each:
 //   added iod 1 ifindex 0x1a001001
 //   updated iod 1 ifindex 0x1a001001: linkup 1 -> 0, protoup 1 -> 0; stale mtu
 //   removed iod 1 ifindex 0x1a001001
@@ -13,9 +13,9 @@
 
 #include "lcache.h"
 
-namespace lcsim {
+namespace tooltext {
 
 std::string change_text(const lcache_change_t &c);
 std::string vlan_change_text(const lcache_vlan_change_t &c);
 
-} // namespace lcsim
+} // namespace tooltext
