@@ -2,16 +2,12 @@
 // Change events as text.
 #include "change_text.h"
 
-#include <cstdio>
+#include "printed.h"
 
 namespace tooltext {
 namespace {
 
-std::string hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
-}
+std::string hex(uint32_t value) { return printed("0x%x", value); }
 
 std::string number(uint32_t value) { return std::to_string(value); }
 
@@ -19,10 +15,7 @@ std::string number(uint32_t value) { return std::to_string(value); }
 std::string key(uint32_t value) { return value == 0xFFFFFFFFu ? "none" : number(value); }
 
 std::string mac(const uint8_t *m) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02x%02x.%02x%02x.%02x%02x", m[0], m[1], m[2], m[3], m[4],
-                  m[5]);
-    return text;
+    return printed("%02x%02x.%02x%02x.%02x%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
 }
 
 std::string ext(uint32_t value, uint32_t size) { return hex(value) + "/" + number(size); }

@@ -70,33 +70,25 @@ uint32_t newly_stale(const Entry &before, const Entry &after, uint32_t changed, 
     return after.dirty & ~before.dirty & ~changed & bits;
 }
 
-// The open record of `entry`, or NULL once the operation lost one.
-template <class Entry> Change<Entry> *record(Journal<Entry> &journal, Entry *entry, bool added) {
+// Records `what` in the entry's record of this operation.  A released
+// entry's record keeps its values; one created in the same operation
+// leaves no trace.  Once a record could not be had, nothing more of the
+// operation is recorded.
+template <class Entry> void record(Journal<Entry> &journal, Entry *entry, Note what) {
     changes_pending = true;
     if (lost)
-        return nullptr;
-    Change<Entry> *c = added ? journal.append_added(entry) : journal.open(entry);
+        return;
+    Change<Entry> *c = what == Note::added ? journal.append_added(entry) : journal.open(entry);
     if (!c) {
         lost = true;
         LC_ERROR_AS("lcache_watch", "No memory to record a change: its event is lost\n");
+        return;
     }
-    return c;
-}
-
-template <class Entry> void touch(Journal<Entry> &journal, Entry *entry) {
-    record(journal, entry, false);
-}
-
-template <class Entry> void add(Journal<Entry> &journal, Entry *entry) {
-    record(journal, entry, true);
-}
-
-// A released entry's record keeps its values; one created in the same
-// operation leaves no trace.
-template <class Entry> void release(Journal<Entry> &journal, Entry *entry) {
-    if (Change<Entry> *c = record(journal, entry, false)) {
+    if (what == Note::released) {
         c->released = true;
         c->live = nullptr;
+    } else if (what == Note::renamed) {
+        c->noted |= LCACHE_ATTR_NAME;
     }
 }
 
@@ -164,17 +156,8 @@ template <class Entry> void finish(Journal<Entry> &journal, uint32_t capacity) {
 
 } // namespace
 
-void note_touch(lcache_if_entry_t *entry) { touch(if_journal, entry); }
-void note_touch(lcache_vlan_entry_t *entry) { touch(vlan_journal, entry); }
-void note_added(lcache_if_entry_t *entry) { add(if_journal, entry); }
-void note_added(lcache_vlan_entry_t *entry) { add(vlan_journal, entry); }
-void note_released(lcache_if_entry_t *entry) { release(if_journal, entry); }
-void note_released(lcache_vlan_entry_t *entry) { release(vlan_journal, entry); }
-
-void note_renamed(lcache_if_entry_t *entry) {
-    if (Change<lcache_if_entry_t> *c = record(if_journal, entry, false))
-        c->noted |= LCACHE_ATTR_NAME;
-}
+void note(lcache_if_entry_t *entry, Note what) { record(if_journal, entry, what); }
+void note(lcache_vlan_entry_t *entry, Note what) { record(vlan_journal, entry, what); }
 
 // A callback's own changes are appended to the journals and delivered by
 // this same loop, after what was already pending: never from inside the
@@ -262,10 +245,8 @@ int32_t lcache_update_name(uint32_t iod) {
     lcache_if_entry_t *entry = lc::notified_entry(iod);
     if (!entry)
         return LCACHE_NOTIFY_IGNORED;
-    if (lc::if_watch_count) {
-        lc::note_renamed(entry);
-        lc::publish_changes();
-    }
+    const lc::ChangeScope op;
+    lc::tell_journal(*entry, lc::Note::renamed);
     return LCACHE_NOTIFY_APPLIED;
 }
 }

@@ -18,43 +18,30 @@ extern uint32_t vlan_watch_count;
 extern uint32_t change_depth;
 extern bool changes_pending;
 
-void note_touch(lcache_if_entry_t *entry);
-void note_added(lcache_if_entry_t *entry);
-void note_released(lcache_if_entry_t *entry);
-void note_renamed(lcache_if_entry_t *entry);
-void note_touch(lcache_vlan_entry_t *entry);
-void note_added(lcache_vlan_entry_t *entry);
-void note_released(lcache_vlan_entry_t *entry);
+// What happens to an entry, as the journal of the operation records it.
+enum class Note : uint8_t {
+    touched,  // about to change: the first note of an operation keeps its values
+    added,    // new, nothing stored in it yet
+    released, // about to go back to the memory tracker
+    renamed,  // its name changed, which no value shows
+};
+void note(lcache_if_entry_t *entry, Note what);
+void note(lcache_vlan_entry_t *entry, Note what);
 void deliver_changes();
 
-// Call before an entry's values, keys or dirty bits change: the first
-// call of an operation keeps the values the event's `before` shows.
-inline void touched(lcache_if_entry_t &entry) {
-    if (if_watch_count)
-        note_touch(&entry);
+inline bool watched(const lcache_if_entry_t &) { return if_watch_count != 0; }
+inline bool watched(const lcache_vlan_entry_t &) { return vlan_watch_count != 0; }
+
+template <class Entry> void tell_journal(Entry &entry, Note what) {
+    if (watched(entry))
+        note(&entry, what);
 }
-inline void touched(lcache_vlan_entry_t &entry) {
-    if (vlan_watch_count)
-        note_touch(&entry);
-}
+// Call before an entry's values, keys or dirty bits change.
+template <class Entry> void touched(Entry &entry) { tell_journal(entry, Note::touched); }
 // A new entry, before anything is stored in it.
-inline void added(lcache_if_entry_t &entry) {
-    if (if_watch_count)
-        note_added(&entry);
-}
-inline void added(lcache_vlan_entry_t &entry) {
-    if (vlan_watch_count)
-        note_added(&entry);
-}
+template <class Entry> void added(Entry &entry) { tell_journal(entry, Note::added); }
 // An entry about to go back to the memory tracker.
-inline void released(lcache_if_entry_t &entry) {
-    if (if_watch_count)
-        note_released(&entry);
-}
-inline void released(lcache_vlan_entry_t &entry) {
-    if (vlan_watch_count)
-        note_released(&entry);
-}
+template <class Entry> void released(Entry &entry) { tell_journal(entry, Note::released); }
 
 // Every write of an entry's dirty word: an unchanged word is no change.
 inline void set_dirty(lcache_if_entry_t &entry, uint32_t dirty) {
